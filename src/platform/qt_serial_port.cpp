@@ -1,0 +1,119 @@
+#include "qt_serial_port.h"
+
+#include <algorithm>
+
+namespace tavelin {
+
+QString defaultSerialDevice()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM1");
+#else
+    return QStringLiteral("/dev/ttyS0");
+#endif
+}
+
+QtSerialPort::QtSerialPort(const QString& device, QObject* parent) : QObject(parent)
+{
+    port_.setPortName(device);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    port_.close();
+}
+
+bool QtSerialPort::open()
+{
+    if (port_.isOpen())
+        return true;
+    port_.setReadBufferSize(SerialSettings::kInputBufferBytes);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        errorString_ = port_.errorString();
+        port_.clearError();
+        return false;
+    }
+    if (!configure()) {
+        errorString_ = port_.errorString();
+        port_.close();
+        port_.clearError();
+        return false;
+    }
+    errorString_.clear();
+    lost_ = false;
+    return true;
+}
+
+bool QtSerialPort::configure()
+{
+    return port_.setBaudRate(SerialSettings::kBaudRate)
+        && port_.setDataBits(QSerialPort::Data8)
+        && port_.setParity(QSerialPort::NoParity)
+        && port_.setStopBits(QSerialPort::OneStop)
+        && port_.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void QtSerialPort::close()
+{
+    port_.close();
+    lost_ = false;
+}
+
+bool QtSerialPort::isOpen()
+{
+    if (!port_.isOpen() && lost_)
+        open(); // the device may be back
+    return port_.isOpen();
+}
+
+void QtSerialPort::handleError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        if (port_.isOpen()) {
+            errorString_ = port_.errorString();
+            lost_ = true;
+            port_.close();
+        }
+        port_.clearError();
+        break;
+    default:
+        break; // NoError on open, timeouts of the zero-wait poll
+    }
+}
+
+void QtSerialPort::write(const QByteArray& bytes)
+{
+    if (!port_.isOpen())
+        return;
+    port_.write(bytes);
+    // QSerialPort writes from the event loop; the settle delay processes no
+    // events, so hand the bytes to the system now.
+    port_.flush();
+}
+
+int QtSerialPort::bytesWaiting()
+{
+    if (!port_.isOpen())
+        return 0;
+    // Pull what the system holds into our buffer: no event loop runs here.
+    if (port_.bytesAvailable() < SerialSettings::kInputBufferBytes)
+        port_.waitForReadyRead(0);
+    if (port_.error() == QSerialPort::TimeoutError)
+        port_.clearError();
+    if (!port_.isOpen())
+        return 0;
+    return static_cast<int>(std::min<qint64>(port_.bytesAvailable(), SerialSettings::kInputBufferBytes));
+}
+
+QByteArray QtSerialPort::read()
+{
+    if (!port_.isOpen())
+        return QByteArray();
+    return port_.read(readLength_);
+}
+
+} // namespace tavelin

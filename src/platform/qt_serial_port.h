@@ -1,0 +1,47 @@
+#pragma once
+// The module's serial port on QSerialPort, polled without an event loop.
+// A port whose device goes away is closed at the first error (left open, a
+// lost pseudo-terminal makes QSerialPort spin) and reopened on the next use
+// once the same device is back.
+
+#include "serial_port.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+namespace tavelin {
+
+class QtSerialPort : public QObject, public SerialPort {
+    Q_OBJECT
+public:
+    explicit QtSerialPort(const QString& device, QObject* parent = nullptr);
+    ~QtSerialPort() override;
+
+    bool isOpen() override;
+    bool open() override;
+    void close() override;
+    QString errorString() const override { return errorString_; }
+    QString deviceName() const override { return port_.portName(); }
+
+    void write(const QByteArray& bytes) override;
+    void setReadLength(int bytes) override { readLength_ = bytes > 0 ? bytes : 1; }
+    int bytesWaiting() override;
+    QByteArray read() override;
+
+    // True after the device was lost while open, until it has been reopened.
+    bool isLost() const { return lost_; }
+
+private:
+    void handleError(QSerialPort::SerialPortError error);
+    bool configure();
+
+    QSerialPort port_;
+    QString errorString_;
+    int readLength_ = 1;
+    bool lost_ = false;
+};
+
+// The device that stands for serial port number 1 on this system.
+QString defaultSerialDevice();
+
+} // namespace tavelin

@@ -1,0 +1,43 @@
+#pragma once
+// The serial port as the sensor link uses it: strictly polled, no receive or
+// transmit notifications, a settable number of characters per read.
+
+#include <QByteArray>
+#include <QString>
+
+namespace tavelin {
+
+// Fixed line settings of the module's port.
+struct SerialSettings {
+    static constexpr int kBaudRate = 19200;
+    static constexpr int kDataBits = 8;
+    static constexpr int kStopBits = 1;
+    static constexpr int kInputBufferBytes = 1024;
+    static constexpr int kOutputBufferBytes = 512;
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // True while the port is open and usable. A port that was lost (device
+    // unplugged, hang-up) reads as closed.
+    virtual bool isOpen() = 0;
+    // Opens the port with the fixed settings; false with errorString() on failure.
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual QString errorString() const = 0;
+    virtual QString deviceName() const = 0;
+
+    // Sends the bytes; does not wait for them to leave.
+    virtual void write(const QByteArray& bytes) = 0;
+    // From now on each read() returns at most this many bytes.
+    virtual void setReadLength(int bytes) = 0;
+    // Received bytes not yet read (0 to the input buffer size), counting what
+    // the system has received even when no events have been processed.
+    virtual int bytesWaiting() = 0;
+    // Removes and returns the oldest received bytes, at most the read length.
+    virtual QByteArray read() = 0;
+};
+
+} // namespace tavelin

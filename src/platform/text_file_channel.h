@@ -1,0 +1,26 @@
+#pragma once
+// A text file on a numbered channel: opened for appending or from empty,
+// written one record at a time, closed. Every record reaches the operating
+// system as it is written, so a crash loses at most the record being written.
+
+#include <QByteArray>
+#include <QString>
+
+namespace tavelin {
+
+enum class FileOpenMode { Append, Overwrite };
+
+class TextFileChannel {
+public:
+    virtual ~TextFileChannel() = default;
+    // Append: created when missing, content kept. Overwrite: created or emptied.
+    // On failure returns false and sets *error to the system's reason.
+    virtual bool open(const QString& path, FileOpenMode mode, QString* error) = 0;
+    virtual bool isOpen() const = 0;
+    // Writes the bytes of one whole record (terminator included) and flushes.
+    virtual bool write(const QByteArray& record, QString* error) = 0;
+    // Closing a channel that is not open does nothing.
+    virtual void close() = 0;
+};
+
+} // namespace tavelin

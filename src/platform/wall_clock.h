@@ -1,0 +1,29 @@
+#pragma once
+// The calendar clock and the system's default time-of-day format.
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+#include <QTime>
+
+namespace tavelin {
+
+class WallClock {
+public:
+    virtual ~WallClock() = default;
+    virtual QDate currentDate() = 0;
+    virtual QTime currentTime() = 0;
+};
+
+class SystemWallClock : public WallClock {
+public:
+    QDate currentDate() override { return QDate::currentDate(); }
+    QTime currentTime() override { return QTime::currentTime(); }
+};
+
+// The locale's default time format with hours, minutes and seconds and no
+// time zone: "14:05:09" in a 24-hour locale, "2:05:09 PM" in a 12-hour one.
+QString timeOfDayFormat(const QLocale& locale = QLocale::system());
+QString timeOfDayText(const QTime& time, const QLocale& locale = QLocale::system());
+
+} // namespace tavelin

@@ -1,0 +1,71 @@
+#include "serial_transaction.h"
+
+#include "platform/message_box.h"
+#include "platform/millisecond_counter.h"
+#include "platform/serial_port.h"
+#include "sensor_constants.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace tavelin {
+
+namespace {
+constexpr char kCarriageReturn = '\r';
+
+bool isStartMarker(char c) { return c == '*' || c == '?'; }
+} // namespace
+
+void SerialTransaction::SendCommand(const QString& command)
+{
+    if (port_.isOpen()) {
+        port_.write(command.toLatin1());
+        return;
+    }
+    messages_.show(QString::fromLatin1(sensor::kPortNotOpenMessage),
+                   QString::fromLatin1(sensor::kPortFailureTitle));
+}
+
+QString SerialTransaction::GetReply()
+{
+    if (!port_.isOpen())
+        return QString();
+
+    port_.setReadLength(1);
+    WaitMs(sensor::kSettleDelayMs);
+
+    QString reply;
+    bool started = false;
+    while (port_.bytesWaiting() > 0) {
+        const QByteArray piece = port_.read();
+        if (piece.isEmpty())
+            break; // the port went away between the count and the read
+        const char c = static_cast<char>(static_cast<unsigned char>(piece.at(0)) & 0x7F);
+        if (isStartMarker(c)) {
+            started = true;
+            reply = QString(QLatin1Char(c));
+        } else if (started) {
+            reply.append(QLatin1Char(c));
+        }
+    }
+
+    if (!reply.isEmpty() && reply.back() == QLatin1Char(kCarriageReturn))
+        return reply.chopped(1);
+    return QString::fromLatin1(sensor::kTimeoutReply);
+}
+
+void SerialTransaction::WaitMs(float milliseconds)
+{
+    // Elapsed ticks in unsigned arithmetic, so the counter's wrap neither
+    // shortens nor lengthens the wait.
+    const double whole = std::floor(static_cast<double>(milliseconds));
+    const std::uint32_t wait = whole <= 0.0 ? 0u
+                             : whole >= 2147483647.0 ? 2147483647u
+                             : static_cast<std::uint32_t>(whole);
+    const std::uint32_t start = counter_.ticks();
+    while (static_cast<std::uint32_t>(counter_.ticks() - start) < wait) {
+        // busy wait: no sleep, no events
+    }
+}
+
+} // namespace tavelin
