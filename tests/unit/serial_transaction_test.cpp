@@ -1,0 +1,188 @@
+// Reply framing, the closed-port paths and the settle delay of one exchange.
+#include "fakes/fake_counter.h"
+#include "fakes/fake_message_box.h"
+#include "fakes/fake_serial_port.h"
+#include "sensor/serial_transaction.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+namespace {
+
+struct FramingCase {
+    const char* name;
+    QByteArray input;
+    QString expected;
+};
+
+void PrintTo(const FramingCase& c, std::ostream* os) { *os << c.name; }
+
+class GetReplyFraming : public ::testing::TestWithParam<FramingCase> {};
+
+TEST_P(GetReplyFraming, FramesTheLastReplyEndingInCarriageReturn)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    port.arrive(GetParam().input);
+    EXPECT_EQ(link.GetReply(), GetParam().expected);
+    EXPECT_TRUE(port.received.isEmpty()) << "everything waiting is drained";
+    EXPECT_TRUE(messages.prompts.isEmpty());
+}
+
+const QByteArray hi(const char* s)
+{
+    QByteArray b(s);
+    for (auto& c : b)
+        c = static_cast<char>(static_cast<unsigned char>(c) | 0x80);
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GetReplyFraming,
+    ::testing::Values(
+        FramingCase{"plain", "*+00072.00\r", "*+00072.00"},
+        FramingCase{"noise_before", "xx\x01\xff*+00072.00\r", "*+00072.00"},
+        FramingCase{"two_replies_later_wins", "*+00001.00\r*+00002.00\r", "*+00002.00"},
+        FramingCase{"trailing_line_feed", "*+00072.00\r\n", "TIMEOUT"},
+        FramingCase{"empty_input", "", "TIMEOUT"},
+        FramingCase{"partial_reply", "*+000", "TIMEOUT"},
+        FramingCase{"marker_and_cr_only", "*\r", "*"},
+        FramingCase{"high_bit_bytes", hi("*+00072.00\r"), "*+00072.00"},
+        FramingCase{"question_reply", "?ERR\r", "?ERR"},
+        FramingCase{"echo_then_reply", "$?RD\r*+00072.00\r", "*+00072.00"},
+        FramingCase{"echo_alone", "$?RD\r", "?RD"},
+        FramingCase{"no_marker_at_all", "00072.00\r", "TIMEOUT"},
+        FramingCase{"marker_inside_body_restarts", "*+0*7\r", "*7"},
+        FramingCase{"carriage_return_in_body_kept", "*+0\r72\r", "*+0\r72"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GetReply, HighBitBytesCountAsMarkersAndTerminator)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    port.arrive(QByteArray("\xaa" "AB\x8d", 4)); // 170 = '*', 141 = CR
+    EXPECT_EQ(link.GetReply(), QStringLiteral("*AB"));
+    port.arrive(QByteArray("\xbf" "X\r", 3)); // 191 = '?'
+    EXPECT_EQ(link.GetReply(), QStringLiteral("?X"));
+}
+
+TEST(GetReply, BytesArrivingDuringTheDrainAreReadInTheSameCollection)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    port.arrive("*+000");
+    port.arriveLater("72.");
+    port.arriveLater("00\r");
+    EXPECT_EQ(link.GetReply(), QStringLiteral("*+00072.00"));
+}
+
+TEST(GetReply, PartialReplyIsSupersededByTheNextCollection)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    port.arrive("*+0001");
+    EXPECT_EQ(link.GetReply(), QStringLiteral("TIMEOUT"));
+    port.arrive("2.00\r*+00005.00\r"); // rest of the old reply, then the new one
+    EXPECT_EQ(link.GetReply(), QStringLiteral("*+00005.00"));
+}
+
+TEST(GetReply, ReadsOneCharacterAtATimeAfterTheSettleDelay)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter(1000, 1);
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+    port.readLength = 99;
+
+    port.arrive("*1\r");
+    link.GetReply();
+    EXPECT_EQ(port.readLength, 1);
+    EXPECT_GE(counter.now - 1000u, 50u) << "the counter advanced through the settle delay";
+}
+
+TEST(GetReply, ClosedPortGivesEmptyTextAtOnceWithoutMessage)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+    port.lose();
+    port.arrive("*+00072.00\r");
+
+    EXPECT_EQ(link.GetReply(), QString());
+    EXPECT_EQ(counter.reads, 0) << "no settle delay on a closed port";
+    EXPECT_TRUE(messages.prompts.isEmpty());
+}
+
+TEST(SendCommand, WritesTheCommandUnchangedWhenOpen)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    link.SendCommand(QStringLiteral("$?RD\r"));
+    EXPECT_EQ(port.written, QByteArray("$?RD\r"));
+    EXPECT_TRUE(messages.prompts.isEmpty());
+}
+
+TEST(SendCommand, ClosedPortShowsPortNotOpenAndSendsNothing)
+{
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+    port.lose();
+
+    link.SendCommand(QStringLiteral("$?RD\r"));
+    EXPECT_TRUE(port.written.isEmpty());
+    ASSERT_EQ(messages.prompts.size(), 1);
+    EXPECT_EQ(messages.prompts[0], QStringLiteral("Port Not open"));
+    EXPECT_EQ(messages.titles[0], QStringLiteral("Port Failure"));
+}
+
+struct WaitCase {
+    float argument;
+    std::uint32_t start;
+    std::uint32_t expectedElapsed;
+};
+
+void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.argument << "ms_from_" << c.start; }
+
+class WaitMsElapsed : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(WaitMsElapsed, WaitsTheWholeMillisecondsAcrossTheWrap)
+{
+    const WaitCase c = GetParam();
+    FakeSerialPort port;
+    FakeMillisecondCounter counter(c.start, 1);
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    link.WaitMs(c.argument);
+    // The last read saw start + elapsed; the counter stands one step further.
+    EXPECT_EQ(static_cast<std::uint32_t>(counter.now - c.start - 1u), c.expectedElapsed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WaitMsElapsed,
+    ::testing::Values(WaitCase{50.0f, 0u, 50u}, WaitCase{50.9f, 7u, 50u}, WaitCase{0.0f, 7u, 1u},
+                      WaitCase{-3.0f, 7u, 1u},
+                      WaitCase{50.0f, 0x7FFFFFF0u, 50u},  // signed maximum passed during the wait
+                      WaitCase{50.0f, 0xFFFFFFF0u, 50u})); // 32-bit wrap during the wait
+
+} // namespace
