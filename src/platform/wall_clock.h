@@ -21,6 +21,11 @@ public:
     QTime currentTime() override { return QTime::currentTime(); }
 };
 
+// A Qt time format without its time-zone token: unquoted runs of 't' go,
+// with the brackets around them and the blanks or comma that set them apart;
+// '...' literals are left alone.
+QString formatWithoutTimeZone(const QString& format);
+
 // The locale's default time format with hours, minutes and seconds and no
 // time zone: "14:05:09" in a 24-hour locale, "2:05:09 PM" in a 12-hour one.
 QString timeOfDayFormat(const QLocale& locale = QLocale::system());

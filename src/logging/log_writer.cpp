@@ -1,0 +1,67 @@
+#include "log_writer.h"
+
+#include "log_record.h"
+
+#include <utility>
+
+namespace tavelin {
+
+LogWriter::LogWriter(TextFileChannel& channel, WallClock& clock, const MeasurementState& state,
+                     std::function<QString()> litersText, WindowTimer& tmrLogger, MessageBox& messages,
+                     QLocale timeLocale)
+    : channel_(channel), clock_(clock), state_(state), litersText_(std::move(litersText)),
+      tmrLogger_(tmrLogger), messages_(messages), timeLocale_(std::move(timeLocale))
+{
+}
+
+bool LogWriter::OpenLogFile(const QString& path, FileOpenMode mode, QString* error)
+{
+    closeFile();
+    QString reason;
+    if (!channel_.open(path, mode, &reason)) {
+        if (error)
+            *error = reason;
+        return false;
+    }
+    path_ = path;
+    for (const QByteArray& record : logHeaderRecords(path, clock_.currentDate())) {
+        if (!channel_.write(record, &reason)) {
+            closeFile();
+            if (error)
+                *error = reason;
+            return false;
+        }
+    }
+    return true;
+}
+
+void LogWriter::tmrLogger_Timer()
+{
+    if (!channel_.isOpen())
+        return;
+    const QByteArray row = logDataRow(timeOfDayText(clock_.currentTime(), timeLocale_), state_.dblFrequency,
+                                      state_.dblLitersPerMin, litersText_ ? litersText_() : QString());
+    QString reason;
+    if (channel_.write(row, &reason))
+        return;
+
+    // Stop before the box: it runs a nested event loop, and a tick arriving
+    // meanwhile must find logging already stopped rather than fail again.
+    const QString path = path_;
+    StopLogging();
+    messages_.show(QStringLiteral("Cannot write to the log file %1: %2. Logging has stopped.").arg(path, reason));
+}
+
+void LogWriter::StopLogging()
+{
+    tmrLogger_.setEnabled(false);
+    closeFile();
+}
+
+void LogWriter::closeFile()
+{
+    channel_.close();
+    path_.clear();
+}
+
+} // namespace tavelin
