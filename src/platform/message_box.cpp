@@ -1,12 +1,13 @@
 #include "message_box.h"
 
 #include <QMessageBox>
-#include <QPointer>
 
 namespace tavelin {
 
 void QtMessageBox::show(const QString& prompt, const QString& title)
 {
+    if (suppressed_)
+        return;
     QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title,
                     prompt, QMessageBox::Ok, parent_);
     box.setObjectName(QStringLiteral("messageBox"));

@@ -21,10 +21,13 @@ class QtMessageBox : public MessageBox {
 public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
+    // Once the program is ending no new box may start a nested event loop.
+    void setSuppressed(bool suppressed) { suppressed_ = suppressed; }
     void show(const QString& prompt, const QString& title = QString()) override;
 
 private:
     QWidget* parent_;
+    bool suppressed_ = false;
 };
 
 } // namespace tavelin
