@@ -1,0 +1,25 @@
+#pragma once
+// The file-selection dialog on QFileDialog (Qt's own dialog, the same on every
+// desktop), with the create prompt for names that do not exist yet.
+
+#include "file_dialog.h"
+
+class QWidget;
+
+namespace tavelin {
+
+class QtFileDialog : public FileDialog {
+public:
+    explicit QtFileDialog(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    QString showOpen(const QString& filter, const QString& presetFileName, bool createPrompt) override;
+
+private:
+    QWidget* parent_;
+};
+
+// "All Files (*.*) |*.*" as QFileDialog takes it: the description, then the
+// patterns in parentheses; "*.*" means every file, with or without a dot.
+QString toQtNameFilter(const QString& filter);
+
+} // namespace tavelin
