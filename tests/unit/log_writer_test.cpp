@@ -1,0 +1,330 @@
+// The periodic log writer: the whole file as the operator gets it, the two
+// open modes, what a tick writes, and how logging stops, also on failure.
+#include "fakes/fake_message_box.h"
+#include "fakes/fake_text_file_channel.h"
+#include "fakes/fake_wall_clock.h"
+#include "fakes/fake_window_timer.h"
+#include "logging/log_writer.h"
+#include "platform/posix_text_file_channel.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cerrno>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+namespace {
+
+const QString kExamplePath = QStringLiteral("C:\\Flow\\run1.txt");
+
+const char kExampleHeader[] = "\r\n"
+                              "\"Veltrane Logging Program\",#2026-12-07#\r\n"
+                              "\"Version: 1.0\"\r\n"
+                              "\r\n"
+                              "\"Log File: C:\\Flow\\run1.txt\"\r\n"
+                              "\r\n"
+                              "\"Time, Frequency, Liters / min, Total Liters\"\r\n"
+                              "\r\n";
+
+// A writer over the given channel, with the clock, state, label and timer
+// of the main window played by the test.
+struct Bench {
+    explicit Bench(TextFileChannel& channel, const QLocale& locale = QLocale::c())
+        : writer(channel, clock, state, [this] { return liters; }, tmrLogger, messages, locale)
+    {
+        tmrLogger.setInterval(1000);
+        tmrLogger.setEnabled(true);
+    }
+    void sample(double frequency, double litersPerMin, const QString& total)
+    {
+        state.dblFrequency = frequency;
+        state.dblLitersPerMin = litersPerMin;
+        liters = total;
+    }
+    void tickAt(const QTime& time)
+    {
+        clock.time = time;
+        writer.tmrLogger_Timer();
+    }
+
+    FakeWallClock clock{QDate(2026, 12, 7), QTime(14, 5, 8)};
+    MeasurementState state;
+    QString liters = QStringLiteral("000");
+    FakeWindowTimer tmrLogger;
+    FakeMessageBox messages;
+    LogWriter writer;
+};
+
+std::string str(const QByteArray& bytes) { return bytes.toStdString(); }
+
+TEST(LogWriter, WritesTheWorkedExampleByteForByte)
+{
+    FakeTextFileChannel channel;
+    channel.files[kExamplePath] = "former content\r\n";
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+    b.sample(250, 2.17, QStringLiteral("13.5"));
+    b.tickAt(QTime(14, 5, 9));
+    b.sample(251.5, 2.19, QStringLiteral("13.54"));
+    b.tickAt(QTime(14, 5, 10));
+
+    EXPECT_EQ(str(channel.files[kExamplePath]), std::string(kExampleHeader) +
+                                                   "\"14:05:09\",250,2.17,\"13.5\"\r\n"
+                                                   "\"14:05:10\",251.5,2.19,\"13.54\"\r\n");
+    EXPECT_TRUE(b.messages.prompts.isEmpty());
+}
+
+TEST(LogWriter, AppendKeepsTheFileAndAddsTheHeaderRightAfterItsLastByte)
+{
+    FakeTextFileChannel channel;
+    const QByteArray earlier("\"23:59:59\",1,0.01,\"7\"\r\nno terminator \xE4", 40);
+    channel.files[kExamplePath] = earlier;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Append));
+    b.tickAt(QTime(0, 0, 1));
+
+    EXPECT_EQ(str(channel.files[kExamplePath]),
+              str(earlier) + kExampleHeader + "\"00:00:01\",0,0,\"000\"\r\n");
+}
+
+TEST(LogWriter, RowsBeforeTheFirstSampleHoldZerosAndTheStartUpText)
+{
+    FakeTextFileChannel channel;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+    b.tickAt(QTime(14, 5, 9));
+    EXPECT_TRUE(channel.files[kExamplePath].endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
+}
+
+TEST(LogWriter, RowTimeFollowsTheLocalesClock)
+{
+    const struct {
+        const char* locale;
+        const char* row;
+    } cases[] = {
+        {"en_US", "\"2:05:09 PM\",250,2.17,\"13.5\"\r\n"},
+        {"de_DE", "\"14:05:09\",250,2.17,\"13.5\"\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.locale);
+        FakeTextFileChannel channel;
+        Bench b(channel, QLocale(QString::fromLatin1(c.locale)));
+        ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+        const int headerSize = channel.files[kExamplePath].size();
+        b.sample(250, 2.17, QStringLiteral("13.5"));
+        b.tickAt(QTime(14, 5, 9));
+        EXPECT_EQ(str(channel.files[kExamplePath].mid(headerSize)), c.row);
+    }
+}
+
+TEST(LogWriter, HeaderDateIsTheDayOfOpeningAndRowsCarryNoDate)
+{
+    FakeTextFileChannel channel;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+    b.tickAt(QTime(23, 59, 59));
+    b.clock.date = QDate(2026, 12, 8);
+    b.tickAt(QTime(0, 0, 0));
+    const QByteArray file = channel.files[kExamplePath];
+    EXPECT_EQ(file.count('#'), 2);
+    EXPECT_TRUE(file.contains("#2026-12-07#"));
+    EXPECT_TRUE(file.endsWith("\"23:59:59\",0,0,\"000\"\r\n\"00:00:00\",0,0,\"000\"\r\n"));
+}
+
+TEST(LogWriter, OpeningASecondFileClosesTheFirst)
+{
+    FakeTextFileChannel channel;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/a.txt"), FileOpenMode::Overwrite));
+    ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/b.txt"), FileOpenMode::Overwrite));
+    b.tickAt(QTime(1, 2, 3));
+    EXPECT_EQ(channel.events, QStringList({"open /a.txt", "close /a.txt", "open /b.txt"}));
+    EXPECT_FALSE(channel.files["/a.txt"].contains("01:02:03"));
+    EXPECT_TRUE(channel.files["/b.txt"].contains("01:02:03"));
+    EXPECT_EQ(b.writer.filePath(), QStringLiteral("/b.txt"));
+}
+
+TEST(LogWriter, TickWithNoFileOpenWritesNothing)
+{
+    FakeTextFileChannel channel;
+    Bench b(channel);
+    b.tickAt(QTime(14, 5, 9));
+    EXPECT_EQ(channel.writes, 0);
+    EXPECT_TRUE(b.messages.prompts.isEmpty());
+    EXPECT_TRUE(b.tmrLogger.isEnabled());
+}
+
+TEST(LogWriter, StopLoggingWithNoFileOnlyDisablesTheTimer)
+{
+    FakeTextFileChannel channel;
+    Bench b(channel);
+    b.writer.StopLogging();
+    EXPECT_FALSE(b.tmrLogger.isEnabled());
+    EXPECT_EQ(b.tmrLogger.interval(), 1000);
+    EXPECT_TRUE(channel.events.isEmpty());
+    EXPECT_TRUE(channel.files.isEmpty());
+    EXPECT_TRUE(b.messages.prompts.isEmpty());
+}
+
+TEST(LogWriter, StopLoggingClosesTheFileAndKeepsTheInterval)
+{
+    FakeTextFileChannel channel;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+    b.tickAt(QTime(14, 5, 9));
+    b.writer.StopLogging();
+    EXPECT_FALSE(b.tmrLogger.isEnabled());
+    EXPECT_EQ(b.tmrLogger.interval(), 1000);
+    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_TRUE(b.writer.filePath().isEmpty());
+    EXPECT_EQ(channel.events.last(), "close " + kExamplePath);
+
+    const int writes = channel.writes;
+    b.tickAt(QTime(14, 5, 10));
+    EXPECT_EQ(channel.writes, writes);
+}
+
+TEST(LogWriter, OpenFailureReportsTheReasonAndLeavesNoFileOpen)
+{
+    FakeTextFileChannel channel;
+    channel.openFailure = QStringLiteral("No such file or directory");
+    Bench b(channel);
+    QString error;
+    EXPECT_FALSE(b.writer.OpenLogFile(QStringLiteral("/missing/log.txt"), FileOpenMode::Append, &error));
+    EXPECT_EQ(error, channel.openFailure);
+    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_EQ(channel.writes, 0);
+    EXPECT_TRUE(b.tmrLogger.isEnabled()); // the caller decides about the timer
+    EXPECT_TRUE(b.messages.prompts.isEmpty());
+}
+
+TEST(LogWriter, HeaderWriteFailureClosesTheFileAndReportsTheReason)
+{
+    FakeTextFileChannel channel;
+    channel.failingWrite = 3;
+    Bench b(channel);
+    QString error;
+    EXPECT_FALSE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite, &error));
+    EXPECT_EQ(error, channel.writeFailure);
+    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_EQ(channel.events.last(), "close " + kExamplePath);
+}
+
+TEST(LogWriter, RowWriteFailureStopsLoggingWithOneMessageAndKeepsEarlierRows)
+{
+    FakeTextFileChannel channel;
+    channel.failingWrite = 8 + 3; // the header, two good rows, then the disk is full
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/data/run 1.txt"), FileOpenMode::Overwrite));
+    bool stoppedWhileBoxOpen = false;
+    b.messages.onShow = [&](const QString&) {
+        stoppedWhileBoxOpen = !b.tmrLogger.isEnabled() && !b.writer.isFileOpen();
+        b.tickAt(QTime(14, 5, 12)); // a tick delivered by the box's event loop
+    };
+    for (int second = 9; second <= 11; ++second)
+        b.tickAt(QTime(14, 5, second));
+    b.tickAt(QTime(14, 5, 13));
+
+    EXPECT_EQ(b.messages.prompts, QStringList({"Cannot write to the log file /data/run 1.txt: "
+                                               "No space left on device. Logging has stopped."}));
+    EXPECT_EQ(b.messages.titles, QStringList({QString()}));
+    EXPECT_TRUE(stoppedWhileBoxOpen);
+    EXPECT_FALSE(b.tmrLogger.isEnabled());
+    EXPECT_EQ(b.tmrLogger.interval(), 1000);
+    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_TRUE(channel.files["/data/run 1.txt"].endsWith("\"14:05:09\",0,0,\"000\"\r\n\"14:05:10\",0,0,\"000\"\r\n"));
+    EXPECT_EQ(channel.writes, 11);
+}
+
+TEST(LogWriterOnDisk, PathWithBlanksCommasQuotesAndNonAsciiStandsInTheHeader)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Lauf 1, \"Öl\" 7€.txt"));
+    PosixTextFileChannel channel;
+    Bench b(channel);
+    QString error;
+    ASSERT_TRUE(b.writer.OpenLogFile(path, FileOpenMode::Append, &error)) << error.toStdString();
+    b.writer.StopLogging();
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_GT(lines.size(), 5);
+    EXPECT_EQ(str(lines.at(4)), str("\"Log File: " + QFile::encodeName(path) + "\"\r"));
+}
+
+// The real channel, whose descriptor the test can move to another file in
+// the middle of a run, as when the disk under the log fills up.
+class MovableChannel : public TextFileChannel {
+public:
+    bool open(const QString& path, FileOpenMode mode, QString* error) override { return real.open(path, mode, error); }
+    bool isOpen() const override { return real.isOpen(); }
+    bool write(const QByteArray& record, QString* error) override { return real.write(record, error); }
+    void close() override { real.close(); }
+    bool moveTo(const QString& path) { return real.open(path, FileOpenMode::Append, nullptr); }
+
+    PosixTextFileChannel real;
+};
+
+TEST(LogWriterOnDisk, FullDeviceFailsTheHeader)
+{
+    PosixTextFileChannel channel;
+    Bench b(channel);
+    QString error;
+    EXPECT_FALSE(b.writer.OpenLogFile(QStringLiteral("/dev/full"), FileOpenMode::Append, &error));
+    EXPECT_EQ(error.toStdString(), qt_error_string(ENOSPC).toStdString());
+    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_TRUE(b.messages.prompts.isEmpty());
+}
+
+TEST(LogWriterOnDisk, DiskFillingUpDuringARunGivesOneMessageAndStopsLogging)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("run.txt"));
+    MovableChannel channel;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(path, FileOpenMode::Overwrite));
+    b.tickAt(QTime(14, 5, 9));
+    ASSERT_TRUE(channel.moveTo(QStringLiteral("/dev/full")));
+    b.tickAt(QTime(14, 5, 10));
+    b.tickAt(QTime(14, 5, 11));
+
+    EXPECT_EQ(b.messages.prompts, QStringList({"Cannot write to the log file " + path + ": "
+                                               + qt_error_string(ENOSPC) + ". Logging has stopped."}));
+    EXPECT_FALSE(b.tmrLogger.isEnabled());
+    EXPECT_FALSE(channel.isOpen());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
+}
+
+TEST(LogWriterOnDisk, ImpossiblePathsFailToOpenWithTheSystemsReason)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const struct {
+        QString path;
+        int errorCode;
+    } cases[] = {{dir.path(), EISDIR}, {plain.fileName() + "/log.txt", ENOTDIR}};
+    for (const auto& c : cases) {
+        PosixTextFileChannel channel;
+        Bench b(channel);
+        QString error;
+        EXPECT_FALSE(b.writer.OpenLogFile(c.path, FileOpenMode::Overwrite, &error));
+        EXPECT_EQ(error.toStdString(), qt_error_string(c.errorCode).toStdString());
+        EXPECT_FALSE(b.writer.isFileOpen());
+        EXPECT_TRUE(b.messages.prompts.isEmpty());
+    }
+}
+
+} // namespace
