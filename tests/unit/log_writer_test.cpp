@@ -82,7 +82,7 @@ TEST(LogWriter, WritesTheWorkedExampleByteForByte)
 TEST(LogWriter, AppendKeepsTheFileAndAddsTheHeaderRightAfterItsLastByte)
 {
     FakeTextFileChannel channel;
-    const QByteArray earlier("\"23:59:59\",1,0.01,\"7\"\r\nno terminator \xE4", 40);
+    const QByteArray earlier("\"23:59:59\",1,0.01,\"7\"\r\nno terminator \xE4");
     channel.files[kExamplePath] = earlier;
     Bench b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Append));
