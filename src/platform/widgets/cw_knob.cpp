@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QVBoxLayout>
+#include <QGridLayout>
 #include <QWheelEvent>
 #include <qwt_knob.h>
 #include <qwt_round_scale_draw.h>
@@ -32,7 +32,7 @@ CWKnob::CWKnob(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
 
     m_caption->setObjectName(QStringLiteral("Caption"));
-    m_caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     m_caption->setWordWrap(true);
 
     m_knob->setObjectName(QStringLiteral("Pointer-1"));
@@ -43,10 +43,11 @@ CWKnob::CWKnob(QWidget* parent)
     m_knob->setTracking(true);
     m_knob->setStepAlignment(true);
     m_knob->setKnobStyle(QwtKnob::Raised);   // the "Knob" body
-    m_knob->setMarkerStyle(QwtKnob::Notch);  // the "Divot"
+    m_knob->setMarkerStyle(QwtKnob::Dot);    // the "Divot", dark on the light body
     m_knob->setMarkerSize(6);
     m_knob->setBorderWidth(1);
     m_knob->setKnobWidth(0); // as large as the widget allows
+    m_knob->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_knob->scaleDraw()->setTickLength(QwtScaleDiv::MajorTick, 4);
     m_knob->scaleDraw()->setTickLength(QwtScaleDiv::MediumTick, 3);
     m_knob->scaleDraw()->setTickLength(QwtScaleDiv::MinorTick, 2);
@@ -56,11 +57,14 @@ CWKnob::CWKnob(QWidget* parent)
     colours.setColor(QPalette::Text, colours.color(QPalette::WindowText));
     m_knob->setPalette(colours);
 
-    auto* layout = new QVBoxLayout(this);
+    // The sweep leaves the bottom of the scale open: the caption sits there,
+    // over the knob's own area, so that the knob can use the full height.
+    auto* layout = new QGridLayout(this);
     layout->setContentsMargins(kFocusMargin, kFocusMargin, kFocusMargin, kFocusMargin);
-    layout->setSpacing(0);
-    layout->addWidget(m_caption);
-    layout->addWidget(m_knob, 1);
+    layout->addWidget(m_knob, 0, 0);
+    layout->addWidget(m_caption, 0, 0, Qt::AlignHCenter | Qt::AlignBottom);
+    m_caption->raise();
+    m_caption->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     setAxis(0.0, 10.0, 1.0, 0.5);
     connect(m_knob, &QwtKnob::valueChanged, this, &CWKnob::onKnobMoved);

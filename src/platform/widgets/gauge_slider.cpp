@@ -54,7 +54,9 @@ QRect GaugeSlider::fillRect() const
         return QRect();
 
     const QRect channel = channelRect();
-    const int bottom = qMin(transform(low), channel.bottom());
+    // The fill rises from the bottom of the channel, below the thumb's lowest
+    // position, so that no bare strip shows under a small value.
+    const int bottom = channel.bottom();
     // Beyond the full scale the whole channel fills, the thumb stays at the end.
     const int top = m_value > high ? channel.top() : qMax(transform(m_value), channel.top());
     if (top > bottom)

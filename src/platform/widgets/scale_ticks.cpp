@@ -47,7 +47,7 @@ TickSpacing readableSpacing(double minimum, double maximum)
         for (const double mantissa : {1.0, 2.0, 5.0}) {
             const double major = mantissa * decade;
             if (range / major <= kMostMajorDivisions * (1.0 + kOnTick))
-                return {major, mantissa == 5.0 ? major / 5.0 : major / 2.0};
+                return {major, major / 2.0};
         }
         decade *= 10.0;
     }

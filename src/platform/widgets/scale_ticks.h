@@ -13,7 +13,7 @@ struct TickSpacing {
 
 // A spacing of 1, 2 or 5 times a power of ten that cuts [minimum, maximum]
 // into at most ten major divisions (at least four whenever the range allows
-// it), with the minor step half a major one, or a fifth for the 5s steps.
+// it), with the minor step half a major one.
 // 0..2 gives 0.2/0.1, 0..5 gives 0.5/0.25, 0..400 gives 50/25.
 TickSpacing readableSpacing(double minimum, double maximum);
 
