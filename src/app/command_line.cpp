@@ -1,0 +1,47 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace tavelin {
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QCoreApplication::translate("main", "Flow sensor instrument: reads a pulse-output flow sensor through "
+                                            "a serial acquisition module on serial port 1."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QCoreApplication::translate("main", "Use DEVICE as serial port 1 (default: /dev/ttyS0)."),
+        QStringLiteral("DEVICE"));
+    const QCommandLineOption simulateOption(
+        QStringLiteral("simulate"),
+        QCoreApplication::translate("main", "Run the built-in simulated module on a pseudo-terminal and use it "
+                                            "as serial port 1."));
+    parser.addOption(portOption);
+    parser.addOption(simulateOption);
+
+    CommandLine result;
+    result.helpText = parser.helpText();
+    if (!parser.parse(arguments)) {
+        result.error = parser.errorText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.error = QCoreApplication::translate("main", "Unexpected argument: %1")
+                           .arg(parser.positionalArguments().constFirst());
+        return result;
+    }
+    result.help = parser.isSet(helpOption);
+    result.version = parser.isSet(versionOption);
+    result.simulate = parser.isSet(simulateOption);
+    result.port = parser.value(portOption);
+    if (result.simulate && parser.isSet(portOption))
+        result.error = QCoreApplication::translate("main", "--port and --simulate cannot be used together.");
+    return result;
+}
+
+} // namespace tavelin

@@ -1,0 +1,20 @@
+#pragma once
+// The program's command line: tavelin [--port DEVICE] [--simulate].
+
+#include <QString>
+#include <QStringList>
+
+namespace tavelin {
+
+struct CommandLine {
+    QString port;          // the device standing for serial port 1; empty: the system's first port
+    bool simulate = false; // run the built-in module simulator and use it as port 1
+    bool help = false;
+    bool version = false;
+    QString helpText;
+    QString error;         // set when the arguments cannot be used
+};
+
+CommandLine parseCommandLine(const QStringList& arguments);
+
+} // namespace tavelin

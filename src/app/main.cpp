@@ -1,0 +1,79 @@
+// Starts the instrument: the window with its controls, then the load handler
+// opens the module's port, then the window shows.
+#include "command_line.h"
+#include "platform/message_box.h"
+#include "platform/millisecond_counter.h"
+#include "platform/posix_text_file_channel.h"
+#include "platform/qt_file_dialog.h"
+#include "platform/qt_serial_port.h"
+#include "platform/termination_signals.h"
+#include "platform/wall_clock.h"
+#include "simulated_module.h"
+#include "ui/main/frmmain.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    // The command line first, without a display: --help and --version need none.
+    tavelin::CommandLine options;
+    {
+        QCoreApplication parsing(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("tavelin"));
+        options = tavelin::parseCommandLine(QCoreApplication::arguments());
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(options.error), qPrintable(options.helpText));
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s", qPrintable(options.helpText));
+        return 0;
+    }
+    if (options.version) {
+        std::printf("tavelin %s\n", TAVELIN_VERSION);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tavelin"));
+    QApplication::setApplicationVersion(QStringLiteral(TAVELIN_VERSION));
+    // The program ends when its instrument window closes, not when the last
+    // window of any kind (a message box, the logging dialog) goes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QString device = options.port.isEmpty() ? tavelin::defaultSerialDevice() : options.port;
+    std::unique_ptr<tavelin::SimulatedModule> simulator;
+    if (options.simulate) {
+        QString error;
+        simulator = tavelin::SimulatedModule::start(&error);
+        if (!simulator) {
+            std::fprintf(stderr, "tavelin: the simulated module cannot be started: %s\n", qPrintable(error));
+            return 1;
+        }
+        device = simulator->devicePath();
+    }
+
+    tavelin::QtSerialPort port(device);
+    tavelin::SystemMillisecondCounter counter;
+    tavelin::QtMessageBox messages;
+    tavelin::PosixTextFileChannel logChannel;
+    tavelin::SystemWallClock clock;
+    tavelin::QtFileDialog fileDialog;
+
+    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog});
+    messages.setParent(&window);
+    fileDialog.setParent(&window);
+    QObject::connect(&window, &tavelin::frmmain::closed, &app, [&messages] {
+        messages.setSuppressed(true); // an open box's loop ends with the program
+        QApplication::quit();
+    });
+    tavelin::onTerminationSignal(&window, [&window] { window.close(); });
+
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}

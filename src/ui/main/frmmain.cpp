@@ -1,0 +1,114 @@
+#include "frmmain.h"
+
+#include "logging/logging_switch.h"
+#include "platform/message_box.h"
+#include "platform/serial_port.h"
+#include "platform/status_bar.h"
+#include "platform/widgets/cw_button.h"
+#include "platform/widgets/cw_knob.h"
+#include "platform/widgets/cw_slide.h"
+#include "sensor/sensor_constants.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+
+namespace tavelin {
+
+frmmain::frmmain(Services services, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      module_(services.MSComm1, services.counter, services.messages, *this),
+      tmrRd_(new QtWindowTimer([this] { tmrRd_Timer(); }, this)),
+      tmrLogger_(new QtWindowTimer([this] { tmrLogger_Timer(); }, this)),
+      logWriter_(services.logChannel, services.clock, module_.state, [this] { return liters->text(); },
+                 *tmrLogger_, services.messages)
+{
+    createControls();
+    placeControls();
+    connectHandlers();
+
+    tmrRd_->setObjectName(QStringLiteral("tmrRd"));
+    tmrRd_->setInterval(sensor::kSamplingIntervalMs);
+    tmrRd_->setEnabled(false);
+    tmrLogger_->setObjectName(QStringLiteral("tmrLogger"));
+    tmrLogger_->setInterval(0); // enabled, but never ticks until logging sets an interval
+    tmrLogger_->setEnabled(true);
+
+    loggingSwitch_ = std::make_unique<LoggingSwitch>(
+        logWriter_, *tmrLogger_, *StatusBar1_, services.fileDialog, services.messages,
+        [this] { return CWButton2->Value(); }, this);
+}
+
+frmmain::~frmmain()
+{
+    shutDown();
+}
+
+void frmmain::Form_Load()
+{
+    SerialPort& port = services_.MSComm1;
+    if (!port.open()) {
+        services_.messages.show(tr("Serial port 1 (%1) cannot be opened: %2.\n"
+                                   "Sampling will report \"Port Not open\" until the program is started "
+                                   "with a port that can be opened.")
+                                    .arg(port.deviceName(), port.errorString()));
+    }
+}
+
+void frmmain::CWButton1_Click()
+{
+    tmrRd_->setEnabled(CWButton1->Value());
+}
+
+void frmmain::CWButton2_ValueChanged(bool)
+{
+    loggingSwitch_->CWButton2_ValueChanged();
+}
+
+void frmmain::CWButton3_ValueChanged(bool)
+{
+    module_.state.dblPulseTotal = 0.0;
+}
+
+void frmmain::CWKnob1_ValueChanged(double, double)
+{
+    CWSlide2->setAxisMaximum(CWKnob1->Value());
+}
+
+void frmmain::tmrRd_Timer()
+{
+    module_.PollSensor();
+}
+
+void frmmain::tmrLogger_Timer()
+{
+    logWriter_.tmrLogger_Timer();
+}
+
+void frmmain::setLblHz(const QString& text) { lblHz->setText(text); }
+void frmmain::setLblLitersPerMin(const QString& text) { lblLitersPerMin->setText(text); }
+void frmmain::setCWSlide1(double value) { CWSlide1->setValue(value); }
+void frmmain::setLiters(const QString& text) { liters->setText(text); }
+void frmmain::setCWSlide2(double value) { CWSlide2->setValue(value); }
+
+void frmmain::shutDown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    tmrRd_->setEnabled(false);
+    tmrLogger_->setEnabled(false);
+    logWriter_.StopLogging(); // rows are already with the system; this closes the file
+    if (loggingSwitch_)
+        loggingSwitch_->closeDialog();
+    services_.MSComm1.close();
+}
+
+void frmmain::closeEvent(QCloseEvent* event)
+{
+    shutDown();
+    event->accept();
+    Q_EMIT closed();
+}
+
+} // namespace tavelin

@@ -1,0 +1,121 @@
+#pragma once
+// The instrument window: three readouts, two gauges, the tank-scale knob, the
+// Start/Stop, Logging and Reset switches and the status bar. It owns the
+// module's port, the sampling timer tmrRd and the logging timer tmrLogger,
+// and its handlers are the operator's controls.
+
+#include "logging/log_writer.h"
+#include "platform/window_timer.h"
+#include "sensor/module1.h"
+#include "sensor/sensor_display.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+
+namespace tavelin {
+
+class CWButton;
+class CWKnob;
+class CWSlide;
+class FileDialog;
+class LoggingSwitch;
+class MessageBox;
+class MillisecondCounter;
+class SerialPort;
+class StatusBar;
+class TextFileChannel;
+class WallClock;
+
+class frmmain : public QWidget, public SensorDisplay {
+    Q_OBJECT
+public:
+    // What the window works through; the real ones in the program, fakes in tests.
+    struct Services {
+        SerialPort& MSComm1;
+        MillisecondCounter& counter;
+        MessageBox& messages;
+        TextFileChannel& logChannel;
+        WallClock& clock;
+        FileDialog& fileDialog;
+    };
+
+    explicit frmmain(Services services, QWidget* parent = nullptr);
+    ~frmmain() override;
+
+    // Load handler: opens the module's port; a port that cannot be opened is
+    // reported and the window works on, each cycle meeting a closed port.
+    void Form_Load();
+
+    // Handlers.
+    void CWButton1_Click();
+    void CWButton2_ValueChanged(bool value);
+    void CWButton3_ValueChanged(bool value);
+    void CWKnob1_ValueChanged(double value, double previousValue);
+    void tmrRd_Timer();
+    void tmrLogger_Timer();
+
+    // Where a sampling cycle shows its results.
+    void setLblHz(const QString& text) override;
+    void setLblLitersPerMin(const QString& text) override;
+    void setCWSlide1(double value) override;
+    void setLiters(const QString& text) override;
+    void setCWSlide2(double value) override;
+
+    Module1& module() { return module_; }
+    MeasurementState& state() { return module_.state; }
+    LogWriter& logWriter() { return logWriter_; }
+    QtWindowTimer& tmrRd() { return *tmrRd_; }
+    QtWindowTimer& tmrLogger() { return *tmrLogger_; }
+    StatusBar& StatusBar1() { return *StatusBar1_; }
+    LoggingSwitch& loggingSwitch() { return *loggingSwitch_; }
+
+    // Stops both timers, closes the log file and the port and the logging
+    // dialog. Runs once, when the window closes.
+    void shutDown();
+
+Q_SIGNALS:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createControls();
+    void placeControls();
+    void connectHandlers();
+    QLabel* makeReadout(QGroupBox* frame, const QString& name, const QString& accessibleName);
+    QGroupBox* makeFrame(const QString& name, const QString& caption);
+
+    Services services_;
+    Module1 module_;
+    QtWindowTimer* tmrRd_;
+    QtWindowTimer* tmrLogger_;
+    LogWriter logWriter_;
+    std::unique_ptr<LoggingSwitch> loggingSwitch_;
+    bool shutDown_ = false;
+
+public:
+    // The controls, named as the operator's panel names them.
+    QGroupBox* Frame9 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* lblHz = nullptr;
+    QLabel* lblLitersPerMin = nullptr;
+    QLabel* liters = nullptr;
+    CWSlide* CWSlide1 = nullptr;
+    CWSlide* CWSlide2 = nullptr;
+    CWKnob* CWKnob1 = nullptr;
+    CWButton* CWButton1 = nullptr;
+    CWButton* CWButton2 = nullptr;
+    CWButton* CWButton3 = nullptr;
+
+private:
+    StatusBar* StatusBar1_ = nullptr;
+};
+
+} // namespace tavelin
