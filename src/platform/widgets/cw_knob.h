@@ -1,5 +1,5 @@
 #pragma once
-// Rotary knob of the instrument panel: a caption over a knob body ("Knob")
+// Rotary knob of the instrument panel: a knob body ("Knob"), captioned below,
 // with a position mark ("Divot") that turns along one round scale ("Axis")
 // with one pointer ("Pointer-1"). The operator turns it with the mouse
 // (drag), the wheel or the arrow and page keys; only those turns are
