@@ -253,6 +253,8 @@ TEST(ModuleSimulatorTest, SilenceCountsTheCommandButSendsNothing)
     ASSERT_TRUE(host.ok());
     host.send("$?RD\r");
     ASSERT_TRUE(module.waitForCommands(1, 10s));
+    EXPECT_TRUE(module.waitUntilAnswered(1, 10s));
+    EXPECT_FALSE(module.waitUntilAnswered(2, 1ms)) << "no second command was sent";
     ASSERT_TRUE(module.waitUntilSent(10s));
     module.setFault(Fault::None);
     host.send("$?RD\r");

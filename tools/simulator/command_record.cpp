@@ -25,6 +25,17 @@ void CommandRecord::noteCommand(Clock::time_point arrival, bool answered, std::o
     changed_.notify_all();
 }
 
+void CommandRecord::noteCaughtUp()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (caughtUp_ == stats_.commands)
+            return;
+        caughtUp_ = stats_.commands;
+    }
+    changed_.notify_all();
+}
+
 CommandStats CommandRecord::stats() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -41,6 +52,12 @@ bool CommandRecord::waitForCommands(std::size_t count, std::chrono::milliseconds
 {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return stats_.commands >= count; });
+}
+
+bool CommandRecord::waitUntilAnswered(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return caughtUp_ >= count; });
 }
 
 } // namespace tavelin::sim

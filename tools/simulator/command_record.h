@@ -30,16 +30,22 @@ public:
 
     void noteReceived(std::string_view bytes);
     void noteCommand(Clock::time_point arrival, bool answered, std::optional<double> accepted);
+    // Every byte due so far, for all commands received so far, is on the line.
+    void noteCaughtUp();
 
     CommandStats stats() const;
     std::string received() const;
     // Waits until at least `count` read commands have arrived; false on timeout.
     bool waitForCommands(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until at least `count` read commands have arrived and what was
+    // due for them at once has been written; false on timeout.
+    bool waitUntilAnswered(std::size_t count, std::chrono::milliseconds timeout) const;
 
 private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     CommandStats stats_;
+    std::size_t caughtUp_ = 0; // commands whose immediate answer is on the line
     std::string received_;
 };
 

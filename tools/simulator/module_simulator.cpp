@@ -165,6 +165,9 @@ void ModuleSimulator::serve()
             lineIdle_ = true; // nothing more will come until the next plug-in
         releaseDue();
         writeToHost();
+        const bool somethingDue = !pending_.empty() && pending_.front().due <= Clock::now();
+        if (outgoing_.empty() && !somethingDue)
+            record_.noteCaughtUp();
 
         if (fds[0].revents & POLLIN) {
             std::uint64_t count = 0;

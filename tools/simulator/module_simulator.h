@@ -65,6 +65,12 @@ public:
     {
         return record_.waitForCommands(count, timeout);
     }
+    // Waits until `count` read commands have arrived and everything due for
+    // them at once is on the line (a split reply's first part, not its rest).
+    bool waitUntilAnswered(std::size_t count, std::chrono::milliseconds timeout) const
+    {
+        return record_.waitUntilAnswered(count, timeout);
+    }
     // Waits until every reply, delayed parts included, has been written to
     // the line; false on timeout.
     bool waitUntilSent(std::chrono::milliseconds timeout);
