@@ -67,13 +67,17 @@ int main(int argc, char* argv[])
     tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog});
     messages.setParent(&window);
     fileDialog.setParent(&window);
-    QObject::connect(&window, &tavelin::frmmain::closed, &app, [&messages] {
+    bool ending = false;
+    QObject::connect(&window, &tavelin::frmmain::closed, &app, [&messages, &ending] {
+        ending = true;
         messages.setSuppressed(true); // an open box's loop ends with the program
         QApplication::quit();
     });
     tavelin::onTerminationSignal(&window, [&window] { window.close(); });
 
     window.Form_Load();
+    if (ending)
+        return 0; // ended while the load handler's box was open
     window.show();
     return QApplication::exec();
 }

@@ -13,7 +13,7 @@ QString defaultSerialDevice()
 #endif
 }
 
-QtSerialPort::QtSerialPort(const QString& device, QObject* parent) : QObject(parent)
+QtSerialPort::QtSerialPort(const QString& device, QObject* parent) : QObject(parent), device_(device)
 {
     port_.setPortName(device);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);

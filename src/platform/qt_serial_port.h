@@ -21,7 +21,7 @@ public:
     bool open() override;
     void close() override;
     QString errorString() const override { return errorString_; }
-    QString deviceName() const override { return port_.portName(); }
+    QString deviceName() const override { return device_; }
 
     void write(const QByteArray& bytes) override;
     void setReadLength(int bytes) override { readLength_ = bytes > 0 ? bytes : 1; }
@@ -35,6 +35,7 @@ private:
     void handleError(QSerialPort::SerialPortError error);
     bool configure();
 
+    QString device_;
     QSerialPort port_;
     QString errorString_;
     int readLength_ = 1;
