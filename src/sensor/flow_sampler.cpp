@@ -21,8 +21,9 @@ QString readCommand()
 
 std::optional<double> parseReading(const QString& body)
 {
+    // \z, not $: a $ would also match before a final line feed.
     static const QRegularExpression plainDecimal(
-        QStringLiteral("^ *[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+) *$"));
+        QStringLiteral("^ *[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+) *\\z"));
     if (!plainDecimal.match(body).hasMatch())
         return std::nullopt;
     bool ok = false;
