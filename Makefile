@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test bench soak clean
 
 all: build
 
@@ -23,6 +23,9 @@ test: build
 
 bench: setup
 	@bash bench/run.sh $(ARGS)
+
+soak: configure
+	@BUILD_DIR=$(BUILD_DIR) bash scripts/soak.sh $(ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR) build-*
