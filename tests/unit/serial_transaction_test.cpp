@@ -11,6 +11,14 @@ using namespace tavelin::test;
 
 namespace {
 
+// One exchange over a port held in memory and a counter that steps by 1 ms a read.
+struct Link {
+    FakeSerialPort port;
+    FakeMillisecondCounter counter;
+    FakeMessageBox messages;
+    SerialTransaction link{port, counter, messages};
+};
+
 struct FramingCase {
     const char* name;
     QByteArray input;
@@ -23,10 +31,8 @@ class GetReplyFraming : public ::testing::TestWithParam<FramingCase> {};
 
 TEST_P(GetReplyFraming, FramesTheLastReplyEndingInCarriageReturn)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
 
     port.arrive(GetParam().input);
     EXPECT_EQ(link.GetReply(), GetParam().expected);
@@ -63,10 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GetReply, HighBitBytesCountAsMarkersAndTerminator)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
 
     port.arrive(QByteArray("\xaa" "AB\x8d", 4)); // 170 = '*', 141 = CR
     EXPECT_EQ(link.GetReply(), QStringLiteral("*AB"));
@@ -76,10 +80,8 @@ TEST(GetReply, HighBitBytesCountAsMarkersAndTerminator)
 
 TEST(GetReply, BytesArrivingDuringTheDrainAreReadInTheSameCollection)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
 
     port.arrive("*+000");
     port.arriveLater("72.");
@@ -89,10 +91,8 @@ TEST(GetReply, BytesArrivingDuringTheDrainAreReadInTheSameCollection)
 
 TEST(GetReply, PartialReplyIsSupersededByTheNextCollection)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
 
     port.arrive("*+0001");
     EXPECT_EQ(link.GetReply(), QStringLiteral("TIMEOUT"));
@@ -116,10 +116,8 @@ TEST(GetReply, ReadsOneCharacterAtATimeAfterTheSettleDelay)
 
 TEST(GetReply, ClosedPortGivesEmptyTextAtOnceWithoutMessage)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
     port.lose();
     port.arrive("*+00072.00\r");
 
@@ -130,10 +128,8 @@ TEST(GetReply, ClosedPortGivesEmptyTextAtOnceWithoutMessage)
 
 TEST(SendCommand, WritesTheCommandUnchangedWhenOpen)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
 
     link.SendCommand(QStringLiteral("$?RD\r"));
     EXPECT_EQ(port.written, QByteArray("$?RD\r"));
@@ -142,10 +138,8 @@ TEST(SendCommand, WritesTheCommandUnchangedWhenOpen)
 
 TEST(SendCommand, ClosedPortShowsPortNotOpenAndSendsNothing)
 {
-    FakeSerialPort port;
-    FakeMillisecondCounter counter;
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
     port.lose();
 
     link.SendCommand(QStringLiteral("$?RD\r"));
