@@ -42,14 +42,30 @@ void LogWriter::tmrLogger_Timer()
     const QByteArray row = logDataRow(timeOfDayText(clock_.currentTime(), timeLocale_), state_.dblFrequency,
                                       state_.dblLitersPerMin, litersText_ ? litersText_() : QString());
     QString reason;
-    if (channel_.write(row, &reason))
+    if (channel_.write(row, &reason)) {
+        if (channel_.takeRestored())
+            tellFileRestored();
         return;
+    }
 
     // Stop before the box: it runs a nested event loop, and a tick arriving
     // meanwhile must find logging already stopped rather than fail again.
     const QString path = path_;
     StopLogging();
     messages_.show(QStringLiteral("Cannot write to the log file %1: %2. Logging has stopped.").arg(path, reason));
+}
+
+void LogWriter::tellFileRestored()
+{
+    // Ticks go on while the box is open; a second removal meanwhile is
+    // restored as well, and this box already tells of it.
+    if (restoredNoticeOpen_)
+        return;
+    restoredNoticeOpen_ = true;
+    messages_.show(QStringLiteral("The log file %1 was removed while logging. It has been written again "
+                                  "with every row so far, and logging goes on.")
+                       .arg(path_));
+    restoredNoticeOpen_ = false;
 }
 
 void LogWriter::StopLogging()

@@ -29,7 +29,8 @@ public:
     bool OpenLogFile(const QString& path, FileOpenMode mode, QString* error = nullptr);
 
     // Writes one row; with no file open, nothing. A row that cannot be written
-    // stops logging and tells the operator once.
+    // stops logging and tells the operator once. A file that was removed and
+    // has been put back by the channel is told of too; logging goes on.
     void tmrLogger_Timer();
 
     // Disables the timer, keeping its interval, and closes the file if open.
@@ -41,6 +42,7 @@ public:
 
 private:
     void closeFile();
+    void tellFileRestored();
 
     TextFileChannel& channel_;
     WallClock& clock_;
@@ -50,6 +52,7 @@ private:
     MessageBox& messages_;
     QLocale timeLocale_;
     QString path_;
+    bool restoredNoticeOpen_ = false;
 };
 
 } // namespace tavelin

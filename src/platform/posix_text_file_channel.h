@@ -1,9 +1,15 @@
 #pragma once
 // The log channel on a POSIX file descriptor. Each record goes to the kernel
 // with write(2) as it is written, with no buffer of our own, so rows written
-// before a crash or a full disk stay in the file.
+// before a crash or a full disk stay in the file. A record the disk takes only
+// part of is taken back, so the file always ends with a whole record. A file
+// removed while open is put back at its path before the next record.
 
 #include "text_file_channel.h"
+
+#include <QByteArray>
+
+#include <sys/types.h>
 
 namespace tavelin {
 
@@ -19,9 +25,14 @@ public:
     bool isOpen() const override { return fd_ >= 0; }
     bool write(const QByteArray& record, QString* error) override;
     void close() override;
+    bool takeRestored() override;
 
 private:
+    bool restoreRemovedFile(off_t size, QString* error);
+
     int fd_ = -1;
+    QByteArray name_; // the path as the file system spells it
+    bool restored_ = false;
 };
 
 } // namespace tavelin

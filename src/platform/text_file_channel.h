@@ -21,6 +21,9 @@ public:
     virtual bool write(const QByteArray& record, QString* error) = 0;
     // Closing a channel that is not open does nothing.
     virtual void close() = 0;
+    // True once after a write that found the file gone from its folder and
+    // put it back there, with everything written so far, before writing.
+    virtual bool takeRestored() { return false; }
 };
 
 } // namespace tavelin

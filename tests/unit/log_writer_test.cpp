@@ -287,6 +287,35 @@ TEST(LogWriterOnDisk, DiskFillingUpDuringARunGivesOneMessageAndStopsLogging)
     EXPECT_TRUE(file.readAll().endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
 }
 
+TEST(LogWriterOnDisk, RemovedFileIsWrittenAgainAndTheOperatorToldOnce)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("run.txt"));
+    PosixTextFileChannel channel;
+    Bench b(channel);
+    ASSERT_TRUE(b.writer.OpenLogFile(path, FileOpenMode::Overwrite));
+    b.tickAt(QTime(14, 5, 9));
+    b.messages.onShow = [&](const QString&) {
+        ASSERT_TRUE(QFile::remove(path)); // removed again while the box is open
+        b.tickAt(QTime(14, 5, 11));
+    };
+    ASSERT_TRUE(QFile::remove(path));
+    b.tickAt(QTime(14, 5, 10));
+    b.tickAt(QTime(14, 5, 12));
+
+    EXPECT_EQ(b.messages.prompts, QStringList({"The log file " + path + " was removed while logging. It has been "
+                                               "written again with every row so far, and logging goes on."}));
+    EXPECT_TRUE(b.tmrLogger.isEnabled());
+    EXPECT_TRUE(b.writer.isFileOpen());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    EXPECT_TRUE(data.startsWith("\r\n\"Veltrane Logging Program\","));
+    EXPECT_TRUE(data.endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n\"14:05:10\",0,0,\"000\"\r\n"
+                              "\"14:05:11\",0,0,\"000\"\r\n\"14:05:12\",0,0,\"000\"\r\n"));
+}
+
 TEST(LogWriterOnDisk, PathBelowARegularFileFailsToOpenWithTheSystemsReason)
 {
     QTemporaryFile plain;

@@ -128,28 +128,76 @@ TEST_F(TextFileChannelTest, AFullDeviceRefusesTheRecordWithItsReason)
 }
 
 // A file size limit makes the kernel take only part of a record, then refuse
-// the rest: the channel must keep writing after the short write and report
-// the refusal, not success.
-TEST_F(TextFileChannelTest, ShortWriteIsContinuedUntilTheSystemRefuses)
+// the rest, as a filling disk does: the channel must keep writing after the
+// short write, report the refusal, and cut the torn record off again.
+TEST_F(TextFileChannelTest, ShortWriteIsContinuedAndARefusedRestIsCutOff)
 {
     struct rlimit saved {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
 
     const QString file = path("limited.txt");
     const bool opened = channel.open(file, FileOpenMode::Overwrite, &error);
-    const bool wrote = opened && channel.write("0123456789abcdef\r\n", &error);
+    const bool wroteFirst = opened && channel.write("row\r\n", &error);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool wroteSecond = opened && channel.write("0123456789abcdef\r\n", &error);
     channel.close();
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedSignal);
 
     ASSERT_TRUE(opened);
-    EXPECT_FALSE(wrote);
+    EXPECT_TRUE(wroteFirst);
+    EXPECT_FALSE(wroteSecond);
     EXPECT_EQ(error.toStdString(), qt_error_string(EFBIG).toStdString());
-    EXPECT_EQ(contentsOf(file), QByteArray("0123456789"));
+    EXPECT_EQ(contentsOf(file), QByteArray("row\r\n"));
+}
+
+// On Linux a removed file takes writes without complaint and loses them; the
+// channel puts the file back, with all it held, before the next record.
+TEST_F(TextFileChannelTest, RemovedFileIsPutBackWithEveryRecordSoFar)
+{
+    const QByteArray big(150000, 'b'); // more than one copying round
+    for (FileOpenMode mode : {FileOpenMode::Append, FileOpenMode::Overwrite}) {
+        const QString file = path(mode == FileOpenMode::Append ? "a.txt" : "o.txt");
+        makeFile(file, "before\r\n");
+        ASSERT_TRUE(channel.open(file, mode, &error));
+        const QByteArray kept = (mode == FileOpenMode::Append ? QByteArray("before\r\n") : QByteArray()) + big;
+        ASSERT_TRUE(channel.write(big, &error));
+        ASSERT_TRUE(QFile::remove(file));
+
+        ASSERT_TRUE(channel.write("next\r\n", &error)) << error.toStdString();
+        EXPECT_TRUE(channel.takeRestored());
+        EXPECT_FALSE(channel.takeRestored());
+        EXPECT_EQ(contentsOf(file), kept + "next\r\n");
+        ASSERT_TRUE(channel.write("last\r\n", &error));
+        EXPECT_FALSE(channel.takeRestored());
+        channel.close();
+        EXPECT_EQ(contentsOf(file), kept + "next\r\nlast\r\n");
+    }
+}
+
+TEST_F(TextFileChannelTest, RemovedFileThatCannotBePutBackFailsWithTheReason)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("gone"));
+    const QString inGone = path("gone/log.txt");
+    ASSERT_TRUE(channel.open(inGone, FileOpenMode::Overwrite, &error));
+    ASSERT_TRUE(channel.write("row\r\n", &error));
+    ASSERT_TRUE(QDir(path("gone")).removeRecursively());
+    EXPECT_FALSE(channel.write("row\r\n", &error));
+    EXPECT_EQ(error.toStdString(), qt_error_string(ENOENT).toStdString());
+    EXPECT_FALSE(channel.takeRestored());
+
+    // Someone else's new file at the path is not taken over.
+    const QString taken = path("taken.txt");
+    ASSERT_TRUE(channel.open(taken, FileOpenMode::Overwrite, &error));
+    ASSERT_TRUE(channel.write("row\r\n", &error));
+    ASSERT_TRUE(QFile::remove(taken));
+    makeFile(taken, "other");
+    EXPECT_FALSE(channel.write("row\r\n", &error));
+    EXPECT_EQ(error.toStdString(), qt_error_string(EEXIST).toStdString());
+    EXPECT_EQ(contentsOf(taken), QByteArray("other"));
 }
 
 TEST_F(TextFileChannelTest, ClosedChannelRefusesWritesAndClosesQuietly)
