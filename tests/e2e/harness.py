@@ -1,0 +1,302 @@
+"""Drives the real tavelin executable on a private X server.
+
+A Session starts Xvfb (on a free display), the simulated module tavelin-sim
+and then tavelin on the simulator's device, and ends all three however the
+test ends. Windows are found by title and worked with real X input events
+(xdotool); control positions are given in twips as the panels were drawn.
+
+    with Session(paths, sim_args=["--constant", "250"]) as s:
+        s.main.click_twips(CWBUTTON1)
+        ...
+        assert s.terminate() == 0
+"""
+
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+TOOLS = ("Xvfb", "xdotool", "xdpyinfo", "import")
+
+# Controls of the instrument window: (left, top, width, height) in twips.
+CWBUTTON1 = (420, 4620, 1092, 312)  # Start/Stop
+CWBUTTON2 = (2100, 4620, 1092, 312)  # Logging
+CWBUTTON3 = (3780, 4620, 1092, 312)  # Reset
+READOUTS = {  # frame origin + label rectangle
+    "lblHz": ((240, 120), (60, 240, 1452, 492)),
+    "lblLitersPerMin": ((240, 1020), (60, 240, 1452, 492)),
+    "liters": ((240, 1920), (60, 240, 1452, 492)),
+}
+MAIN_CLIENT_TWIPS = (5280, 5340)
+
+
+class HarnessError(Exception):
+    pass
+
+
+def check(condition, message):
+    """A test's assertion; unlike assert, it stays under python -O."""
+    if not condition:
+        raise AssertionError(message)
+
+
+def parse_args(description):
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--tavelin", required=True, help="the tavelin executable")
+    parser.add_argument("--sim", required=True, help="the tavelin-sim executable")
+    parser.add_argument("--work", required=True, help="folder for logs, files and screenshots")
+    args = parser.parse_args()
+    args.work = os.path.abspath(args.work)
+    os.makedirs(args.work, exist_ok=True)
+    return args
+
+
+def require_tools():
+    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
+    if missing:
+        raise HarnessError("missing tools: %s (scripts/setup.sh installs them)" % ", ".join(missing))
+
+
+def twips_to_pixels(twips, dpi):
+    # The same rounding as the program (qRound of a positive value).
+    return int(twips * dpi / 1440.0 + 0.5)
+
+
+def wait_until(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise HarnessError("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(0.1)
+
+
+def _start(argv, log_path, env=None, **kwargs):
+    log = open(log_path, "wb")
+    try:
+        # Own session, so that ending the group ends everything it started.
+        return subprocess.Popen(argv, stdout=kwargs.pop("stdout", log), stderr=log, env=env,
+                                start_new_session=True, **kwargs)
+    finally:
+        log.close()
+
+
+def _end(process, grace=3.0):
+    if process is None or process.poll() is not None:
+        return
+    for sig, wait in ((signal.SIGTERM, grace), (signal.SIGKILL, 5.0)):
+        try:
+            os.killpg(process.pid, sig)
+        except ProcessLookupError:
+            return
+        try:
+            process.wait(timeout=wait)
+            return
+        except subprocess.TimeoutExpired:
+            pass
+
+
+class Screenshot:
+    """The whole screen as RGB pixels."""
+
+    def __init__(self, ppm):
+        # "P6 <width> <height> 255" and exactly one blank, then the pixels.
+        match = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        if not match:
+            raise HarnessError("unexpected screenshot format")
+        self.width, self.height = int(match.group(1)), int(match.group(2))
+        self._pixels = ppm[match.end():]
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self._pixels[i:i + 3])
+
+    def region(self, x, y, width, height):
+        return [self.pixel(x + dx, y + dy) for dy in range(height) for dx in range(width)]
+
+
+class Window:
+    def __init__(self, session, wid):
+        self.session = session
+        self.wid = wid
+
+    def geometry(self):
+        """(x, y, width, height) of the window on the screen."""
+        out = self.session.xdotool("getwindowgeometry", "--shell", self.wid)
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def rect_pixels(self, rect, origin=(0, 0)):
+        """A control's rectangle in window pixels; origin is its container's place."""
+        px = lambda t: twips_to_pixels(t, self.session.dpi)
+        left, top, width, height = rect
+        return (px(origin[0]) + px(left), px(origin[1]) + px(top), px(width), px(height))
+
+    def click(self, x, y):
+        self.session.xdotool("mousemove", "--window", self.wid, str(x), str(y), "click", "1")
+
+    def click_twips(self, rect, origin=(0, 0)):
+        """Clicks the middle of a control given in twips."""
+        x, y, width, height = self.rect_pixels(rect, origin)
+        self.click(x + width // 2, y + height // 2)
+
+
+class Simulator:
+    def __init__(self, executable, args, work):
+        self.command_log = os.path.join(work, "sim-commands.txt")
+        self.process = _start([executable, "--log-commands", self.command_log] + list(args),
+                              os.path.join(work, "sim.log"), stdout=subprocess.PIPE)
+        self.device = self._read_line(10.0)
+
+    def _read_line(self, timeout):
+        ready, _, _ = select.select([self.process.stdout], [], [], timeout)
+        line = self.process.stdout.readline().decode().strip() if ready else ""
+        if not line:
+            raise HarnessError("tavelin-sim printed no device path")
+        return line
+
+    def command_times(self):
+        """Arrival of each read command, in seconds of time.monotonic()."""
+        with open(self.command_log) as log:
+            return [int(line) / 1e6 for line in log if line.strip()]
+
+
+class Session:
+    """Xvfb + tavelin-sim + tavelin; a context manager that always cleans up."""
+
+    def __init__(self, paths, sim_args=(), locale="C.UTF-8"):
+        self.paths = paths
+        self.sim_args = list(sim_args)
+        self.locale = locale
+        self.work = paths.work
+        self.xvfb = self.sim = self.app = None
+        self.main = None
+
+    # --- lifetime ---------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            require_tools()
+            self._start_display()
+            self.sim = Simulator(self.paths.sim, self.sim_args, self.work)
+            self._start_app()
+        except BaseException:
+            self.close()
+            self._print_logs()
+            raise
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        self.close()
+        if exc_type is not None:
+            self._print_logs()
+        return False
+
+    def close(self):
+        for process in (self.app, self.sim and self.sim.process, self.xvfb):
+            _end(process)
+
+    def terminate(self, timeout=10.0):
+        """Ends the program with SIGTERM; returns its exit status."""
+        self.app.send_signal(signal.SIGTERM)
+        try:
+            return self.app.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError("tavelin did not end within %.0f s of SIGTERM" % timeout)
+
+    def _start_display(self):
+        read_end, write_end = os.pipe()
+        try:
+            # -noreset: by default the server resets whenever its last client
+            # leaves (every xdotool call) and drops connections meanwhile.
+            self.xvfb = _start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                                "-dpi", "96", "-nolisten", "tcp", "-noreset"],
+                               os.path.join(self.work, "xvfb.log"), pass_fds=(write_end,))
+            os.close(write_end)
+            # Xvfb writes the number and the newline separately and dies if
+            # the pipe is gone in between: read up to the newline.
+            number = b""
+            deadline = time.monotonic() + 15.0
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
+                chunk = os.read(read_end, 32) if ready else b""
+                if not chunk:
+                    break
+                number += chunk
+            number = number.decode().strip() if number.endswith(b"\n") else ""
+        finally:
+            os.close(read_end)
+        if not number:
+            raise HarnessError("Xvfb reported no display")
+        self.display = ":" + number
+        resolution = self._run(["xdpyinfo"]).split("resolution:")[1].split("x")[0]
+        self.dpi = int(resolution)
+
+    def _start_app(self):
+        runtime = os.path.join(self.work, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LC_ALL=self.locale,
+                   XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(self.work, "config"))
+        self.app = _start([self.paths.tavelin, "--port", self.sim.device],
+                          os.path.join(self.work, "tavelin.log"), env=env)
+        self.main = self.window("^Veltrane ")
+
+    def _print_logs(self):
+        for name in ("tavelin.log", "sim.log", "xvfb.log"):
+            path = os.path.join(self.work, name)
+            if os.path.exists(path):
+                with open(path, errors="replace") as log:
+                    text = log.read()[-3000:]
+                if text.strip():
+                    sys.stderr.write("--- %s ---\n%s\n" % (name, text))
+
+    # --- X tools ----------------------------------------------------------
+
+    def _run(self, argv, timeout=15.0, check=True):
+        result = subprocess.run(argv, env=dict(os.environ, DISPLAY=self.display), capture_output=True,
+                                timeout=timeout)
+        if check and result.returncode != 0:
+            raise HarnessError("%s failed: %s" % (" ".join(argv), result.stderr.decode().strip()))
+        return result.stdout.decode()
+
+    def xdotool(self, *args, check=True):
+        return self._run(["xdotool"] + list(args), check=check)
+
+    def _visible_windows(self, title):
+        out = self.xdotool("search", "--all", "--onlyvisible", "--pid", str(self.app.pid),
+                           "--name", title, check=False)
+        return out.split()
+
+    def window(self, title, timeout=15.0):
+        """Waits for a visible window of the program whose title matches the regular expression."""
+        def found():
+            if self.app.poll() is not None:
+                raise HarnessError("tavelin ended (status %s)" % self.app.returncode)
+            return self._visible_windows(title)
+        return Window(self, wait_until(found, timeout, "a window titled %r" % title)[-1])
+
+    def wait_gone(self, title, timeout=10.0):
+        wait_until(lambda: not self._visible_windows(title), timeout, "window %r to close" % title)
+
+    def type_text(self, text):
+        self.xdotool("type", "--delay", "20", text)
+
+    def key(self, *keys):
+        self.xdotool("key", "--delay", "50", *keys)
+
+    def screenshot(self, name):
+        path = os.path.join(self.work, name)
+        self._run(["import", "-window", "root", path])
+        return path
+
+    def grab(self):
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=dict(os.environ, DISPLAY=self.display),
+                             capture_output=True, timeout=15.0, check=True).stdout
+        return Screenshot(ppm)
