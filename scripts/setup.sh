@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev
   libgtest-dev googletest
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils imagemagick xclip
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-wine fonts-liberation
   python3

@@ -57,15 +57,11 @@ void LogWriter::tmrLogger_Timer()
 
 void LogWriter::tellFileRestored()
 {
-    // Ticks go on while the box is open; a second removal meanwhile is
-    // restored as well, and this box already tells of it.
-    if (restoredNoticeOpen_)
-        return;
-    restoredNoticeOpen_ = true;
-    messages_.show(QStringLiteral("The log file %1 was removed while logging. It has been written again "
-                                  "with every row so far, and logging goes on.")
-                       .arg(path_));
-    restoredNoticeOpen_ = false;
+    // A notice, not a waiting box: a box opened from this tick would hold
+    // back the logging timer, and rows, until the operator closed it.
+    messages_.notify(QStringLiteral("The log file %1 was removed while logging. It has been written again "
+                                    "with every row so far, and logging goes on.")
+                         .arg(path_));
 }
 
 void LogWriter::StopLogging()

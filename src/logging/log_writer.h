@@ -52,7 +52,6 @@ private:
     MessageBox& messages_;
     QLocale timeLocale_;
     QString path_;
-    bool restoredNoticeOpen_ = false;
 };
 
 } // namespace tavelin

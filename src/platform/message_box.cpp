@@ -1,8 +1,25 @@
 #include "message_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QShortcut>
 
 namespace tavelin {
+
+namespace {
+
+// Ctrl+C copies the title and the prompt, so that a message can be passed on
+// word for word (Qt's box does this by itself only on Windows).
+void offerCopy(QMessageBox* box)
+{
+    auto* copy = new QShortcut(QKeySequence::Copy, box);
+    QObject::connect(copy, &QShortcut::activated, box, [box] {
+        QGuiApplication::clipboard()->setText(box->windowTitle() + QLatin1Char('\n') + box->text());
+    });
+}
+
+} // namespace
 
 void QtMessageBox::show(const QString& prompt, const QString& title)
 {
@@ -11,7 +28,24 @@ void QtMessageBox::show(const QString& prompt, const QString& title)
     QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title,
                     prompt, QMessageBox::Ok, parent_);
     box.setObjectName(QStringLiteral("messageBox"));
+    offerCopy(&box);
     box.exec();
+}
+
+void QtMessageBox::notify(const QString& prompt)
+{
+    if (suppressed_)
+        return;
+    if (!notice_) {
+        notice_ = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), QString(),
+                                  QMessageBox::Ok, parent_);
+        notice_->setObjectName(QStringLiteral("noticeBox"));
+        notice_->setWindowModality(Qt::NonModal);
+        notice_->setAttribute(Qt::WA_DeleteOnClose);
+        offerCopy(notice_);
+    }
+    notice_->setText(prompt);
+    notice_->show();
 }
 
 } // namespace tavelin

@@ -1,6 +1,6 @@
 #pragma once
 // Records every message box instead of showing it; onShow runs while the
-// "box is open", as a nested event loop would.
+// "box is open", as a nested event loop would. Notices are only recorded.
 
 #include "platform/message_box.h"
 
@@ -20,8 +20,10 @@ public:
         if (onShow)
             onShow(prompt);
     }
+    void notify(const QString& prompt) override { notices.append(prompt); }
     QStringList prompts;
     QStringList titles;
+    QStringList notices; // boxes that do not wait
     std::function<void(const QString&)> onShow;
 };
 
