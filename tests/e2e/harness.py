@@ -139,6 +139,12 @@ class Window:
         left, top, width, height = rect
         return (px(origin[0]) + px(left), px(origin[1]) + px(top), px(width), px(height))
 
+    def wait_for_focus(self, timeout=5.0):
+        """Waits until keys go to this window (the program gives it the focus)."""
+        wait_until(lambda: self.session.xdotool("getwindowfocus").strip() == self.wid, timeout,
+                   "the keyboard focus on window %s" % self.wid)
+        return self
+
     def click(self, x, y):
         self.session.xdotool("mousemove", "--window", self.wid, str(x), str(y), "click", "1")
 
@@ -194,6 +200,8 @@ class Session:
         return self
 
     def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None:
+            self._save_failure_screen()
         self.close()
         if exc_type is not None:
             self._print_logs()
@@ -248,6 +256,12 @@ class Session:
                           os.path.join(self.work, "tavelin.log"), env=env)
         self.main = self.window("^Veltrane ")
 
+    def _save_failure_screen(self):
+        try:
+            sys.stderr.write("screen at the failure: %s\n" % self.screenshot("failure.png"))
+        except Exception as error:  # the display may be gone with the failure
+            sys.stderr.write("no screenshot of the failure: %s\n" % error)
+
     def _print_logs(self):
         for name in ("tavelin.log", "sim.log", "xvfb.log"):
             path = os.path.join(self.work, name)
@@ -290,6 +304,28 @@ class Session:
 
     def key(self, *keys):
         self.xdotool("key", "--delay", "50", *keys)
+
+    def accept_file_dialog(self, path=None, title="^Open$"):
+        """Types path into the open file dialog (or keeps the name it offers)
+        and presses Return until the dialog has taken it.
+
+        The name field's completion list (a popup titled like the program)
+        takes a Return for itself when it is up as the key arrives: Return is
+        pressed again, as an operator would, if the dialog stays open.
+        """
+        dialog = self.window(title).wait_for_focus()
+        if path:
+            self.type_text(path)
+        for attempt in range(3):
+            self.wait_gone("^tavelin$")
+            time.sleep(0.3)
+            dialog.wait_for_focus()
+            self.key("Return")
+            try:
+                return self.wait_gone(title, timeout=3.0)
+            except HarnessError:
+                print("the file dialog stayed open after Return (attempt %d)" % (attempt + 1))
+        raise HarnessError("the file dialog did not take the name")
 
     def screenshot(self, name):
         path = os.path.join(self.work, name)

@@ -73,25 +73,15 @@ def check_sampled_rows(rows):
     check(totals == sorted(totals) and totals[-1] > totals[0], "totals do not grow: %s" % totals)
 
 
-def choose_file(s, typed_name=None):
-    """Select File: types a name (or keeps the preset) and confirms a new file."""
-    s.window("^Logger$").click_twips(SELECT_FILE)
-    s.window("^Open$")
-    if typed_name:
-        s.type_text(typed_name)
-        time.sleep(0.3)  # let the name completer settle
-    s.key("Return")
-    s.wait_gone("^Open$")
-
-
 def start_run(s, mode, typed_name=None):
     """Logging switch on, then the dialog: Write to File, the file, the mode, OK."""
     s.main.click_twips(CWBUTTON2)
     dialog = s.window("^Logger$")
     dialog.click_twips(WRITE_TO_FILE, origin=FRAME1)
-    choose_file(s, typed_name)
+    dialog.click_twips(SELECT_FILE)
+    s.accept_file_dialog(typed_name)  # a new name, or the preset kept
     if typed_name:
-        s.window("^Select File$")  # "... does not exist. Create the file?"
+        s.window("^Select File$").wait_for_focus()  # "... does not exist. Create the file?"
         s.key("Return")  # Yes
         s.wait_gone("^Select File$")
     dialog.click_twips(mode)
