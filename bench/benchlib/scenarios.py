@@ -1,0 +1,148 @@
+"""The measurements, one function each. Every program runs on its own fresh
+simulator, and each is stopped (SIGTERM, by its process id) before the next
+starts, so no two measured programs share the machine or the display."""
+
+import os
+import statistics
+import subprocess
+import time
+
+from . import gui, procinfo, programs, stats
+
+SETTLE_AFTER_MAP_S = 2.0  # start-up work that runs after the map is done by then
+LOGGING_INTERVAL_ENTRY = "1"  # seconds, from the Logger dialog's list
+
+
+def startup(tavelin_args, reference_args, sim_binary, runs):
+    """Exec to window mapped, in seconds: median of `runs` launches each,
+    alternating the two programs, after one launch each to warm the caches."""
+    sim = programs.Simulator(sim_binary, readings=("--constant", "72"))
+    try:
+        def launch(args):
+            process, seconds = programs.start_until_mapped([*args, sim.device])
+            programs.stop_process(process)
+            time.sleep(0.3)
+            return seconds
+
+        launch(tavelin_args)
+        launch(reference_args)
+        tavelin, reference = [], []
+        for _ in range(runs):
+            tavelin.append(launch(tavelin_args))
+            reference.append(launch(reference_args))
+    finally:
+        sim.stop()
+    return {"tavelin": statistics.median(tavelin), "reference": statistics.median(reference),
+            "tavelin_all": tavelin, "reference_all": reference}
+
+
+def cycle_latency(harness, sim_binary, cycles, out_path):
+    """Tick to last display write of the real cycle, through the harness."""
+    sim = programs.Simulator(sim_binary)
+    try:
+        run = subprocess.run([harness, "--port", sim.device, "--cycles", str(cycles)],
+                             capture_output=True, text=True, timeout=cycles * 2 + 120)
+    finally:
+        sim.stop()
+    with open(out_path, "w") as out:
+        out.write(run.stdout)
+    if run.returncode != 0:
+        raise RuntimeError("cycle-latency failed: " + run.stderr.strip())
+    latencies_ms, summary = [], {}
+    for line in run.stdout.splitlines():
+        if line.startswith("#"):
+            summary = dict(item.split("=") for item in line[1:].split())
+        elif line.strip():
+            latencies_ms.append(int(line.split()[1]) / 1000.0)
+    return {"cycles": len(latencies_ms), "p50": stats.percentile(latencies_ms, 0.50),
+            "p99": stats.percentile(latencies_ms, 0.99), "max": max(latencies_ms),
+            "min": min(latencies_ms), "without_display": int(summary.get("without_display", -1)),
+            "messages": int(summary.get("messages", -1)), "interval_ms": int(summary.get("interval_ms", 0))}
+
+
+def idle(args, sim_binary, seconds):
+    """CPU seconds per minute while the program just stands there, and its
+    memory at the end."""
+    sim = programs.Simulator(sim_binary, readings=("--constant", "72"))
+    try:
+        process, _ = programs.start_until_mapped([*args, sim.device])
+        try:
+            time.sleep(SETTLE_AFTER_MAP_S)
+            before = procinfo.cpu_seconds(process.pid)
+            time.sleep(seconds)
+            used = procinfo.cpu_seconds(process.pid) - before
+            memory = procinfo.memory_kib(process.pid)
+        finally:
+            programs.stop_process(process)
+    finally:
+        sim.stop()
+    return {"cpu_per_min": used * 60.0 / seconds, "rss_kib": memory["Rss"], "pss_kib": memory["Pss"]}
+
+
+def _switch_logging_on(pid, window, log_name):
+    """Logging switch on; in the Logger dialog: Write to File, Append, the
+    interval, a new file through Select File (typed as a bare name, relative
+    to the program's working folder, which the file dialog opens in: no
+    completion pops up for a name that does not exist yet), Yes to the
+    create prompt, OK."""
+    gui.click(window, gui.LOGGING_SWITCH)
+    dialog = gui.find_window(pid, "Logger")
+    gui.click(dialog, gui.WRITE_TO_FILE_OPTION)
+    gui.click(dialog, gui.APPEND_OPTION)
+    gui.scroll_down(dialog, gui.INTERVAL_LIST, gui.INTERVAL_ENTRIES.index(LOGGING_INTERVAL_ENTRY) + 1)
+    gui.click(dialog, gui.SELECT_FILE_BUTTON)
+    gui.type_into(gui.find_window(pid, "Open"), log_name)
+    gui.press_return(pid, "Select File")  # "Create the file?": Yes is the default
+    gui.wait_until_gone(pid, "Open")
+    # OK is enabled once the file dialog's call has returned, a moment after
+    # its window went: click until the Logger dialog hides.
+    for _ in range(20):
+        time.sleep(0.25)
+        gui.click(dialog, gui.OK_BUTTON)
+        if gui.wait_until_gone(pid, "Logger", timeout=1.0, fail=False):
+            return
+    raise RuntimeError("the Logger dialog does not take OK")
+
+
+def _rows(log_file):
+    with open(log_file) as log:
+        return sum(1 for line in log if line.startswith('"') and line[1:2].isdigit())
+
+
+def sampling(tavelin_args, sim_binary, work_dir, seconds, memory_after):
+    """The real program sampling with logging on: the time base from the
+    simulator's record of read commands over `seconds`, and CPU and memory
+    after `memory_after` seconds of it."""
+    command_log = os.path.join(work_dir, "read-commands.txt")
+    log_file = os.path.join(work_dir, "flow-log.csv")
+    for stale in (command_log, log_file):
+        if os.path.exists(stale):
+            os.remove(stale)
+    sim = programs.Simulator(sim_binary, command_log=command_log)
+    try:
+        process, _ = programs.start_until_mapped([*tavelin_args, sim.device], cwd=work_dir)
+        try:
+            window = gui.find_window(process.pid, "Veltrane")
+            _switch_logging_on(process.pid, window, os.path.basename(log_file))
+            time.sleep(1.0)
+            cpu_before = procinfo.cpu_seconds(process.pid)
+            gui.click(window, gui.START_STOP_SWITCH)
+            started = time.monotonic()
+            time.sleep(memory_after - (time.monotonic() - started))
+            cpu_used = procinfo.cpu_seconds(process.pid) - cpu_before
+            memory = procinfo.memory_kib(process.pid)
+            # Half a period past the last due command, so it is in the record.
+            time.sleep(max(0.0, seconds + 0.5 - (time.monotonic() - started)))
+            rows = _rows(log_file)
+        finally:
+            status = programs.stop_process(process)
+    finally:
+        sim.stop()
+    if status != 0:
+        raise RuntimeError("tavelin ended with status %s" % status)
+    with open(command_log) as log:
+        arrivals = [int(line) for line in log if line.strip()]
+    figures = stats.time_base(arrivals)
+    figures.update(cpu_per_min=cpu_used * 60.0 / memory_after, rss_kib=memory["Rss"],
+                   pss_kib=memory["Pss"], commands=len(arrivals), log_rows=rows)
+    return figures

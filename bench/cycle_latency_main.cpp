@@ -1,0 +1,118 @@
+// cycle-latency: times the instrument's sampling cycle, from the tick of the
+// sampling timer to the cycle's last display write, against a module on a
+// serial device (the simulator's pseudo-terminal).
+//
+//   cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N]
+//
+// The window is the program's own frmmain with the real serial port,
+// millisecond counter and window timer; only the timer's interval is shorter
+// than the program's second, so that hundreds of cycles take a minute, and a
+// message box is counted instead of shown. Prints one line per timed cycle,
+// "tick_us latency_us" (CLOCK_MONOTONIC), then a line "# ..." with the
+// counts of cycles without a display write and of message boxes.
+
+#include "platform/millisecond_counter.h"
+#include "platform/posix_text_file_channel.h"
+#include "platform/qt_file_dialog.h"
+#include "platform/qt_serial_port.h"
+#include "platform/wall_clock.h"
+#include "timed_window.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct Options {
+    QString port;
+    int cycles = 320;
+    int intervalMs = 97; // no other timer of the window runs at this interval
+    int warmUp = 5;      // first cycles lay out fonts and glyph caches once
+};
+
+[[noreturn]] void usage()
+{
+    std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N]\n");
+    std::exit(2);
+}
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 >= argc)
+            usage();
+        const char* value = argv[++i];
+        if (!std::strcmp(argv[i - 1], "--port"))
+            options.port = QString::fromLocal8Bit(value);
+        else if (!std::strcmp(argv[i - 1], "--cycles"))
+            options.cycles = std::atoi(value);
+        else if (!std::strcmp(argv[i - 1], "--interval"))
+            options.intervalMs = std::atoi(value);
+        else if (!std::strcmp(argv[i - 1], "--warm-up"))
+            options.warmUp = std::atoi(value);
+        else
+            usage();
+    }
+    if (options.port.isEmpty() || options.cycles < 1 || options.intervalMs < 60 || options.warmUp < 0)
+        usage();
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const Options options = parse(argc, argv);
+
+    tavelin::QtSerialPort port(options.port);
+    tavelin::SystemMillisecondCounter counter;
+    tavelin::bench::CountingMessages messages;
+    tavelin::PosixTextFileChannel logChannel;
+    tavelin::SystemWallClock clock;
+    tavelin::QtFileDialog fileDialog;
+
+    tavelin::bench::TimedWindow window({port, counter, messages, logChannel, clock, fileDialog},
+                                       options.intervalMs);
+    window.Form_Load();
+    if (!port.isOpen()) {
+        std::fprintf(stderr, "cycle-latency: %s cannot be opened\n", qPrintable(options.port));
+        return 1;
+    }
+    window.show();
+
+    const int total = options.warmUp + options.cycles;
+    QObject::connect(&window, &tavelin::bench::TimedWindow::cycleCompleted, &app, [&](int count) {
+        if (count >= total) {
+            window.tmrRd().setEnabled(false);
+            QTimer::singleShot(0, &app, &QApplication::quit);
+        }
+    });
+    // Start once the window is on the screen, as the operator would.
+    QTimer::singleShot(500, &window, [&] {
+        window.tmrRd().setInterval(options.intervalMs);
+        window.tmrRd().setEnabled(true);
+    });
+    // Generous: a stalled exchange ends the run instead of hanging it.
+    QTimer::singleShot(1000 + total * (options.intervalMs + 200) * 2, &app, [] {
+        std::fprintf(stderr, "cycle-latency: gave up waiting for cycles\n");
+        QApplication::exit(1);
+    });
+    const int status = QApplication::exec();
+
+    const auto& cycles = window.cycles();
+    for (std::size_t i = static_cast<std::size_t>(options.warmUp); i < cycles.size(); ++i)
+        std::printf("%lld %lld\n", static_cast<long long>(cycles[i].tick),
+                    static_cast<long long>(cycles[i].lastWrite - cycles[i].tick));
+    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d\n", window.cyclesWithoutDisplay(),
+                messages.shown(), options.warmUp, options.intervalMs);
+    if (messages.shown() > 0)
+        std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
+    window.close();
+    return status;
+}

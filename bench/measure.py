@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Runs every measurement of the performance benchmark and prints one table.
+
+Called by bench/run.sh, which builds the programs and provides the X display
+(DISPLAY); see run.sh for what each figure means and how it is taken.
+"""
+
+import argparse
+import datetime
+import json
+import os
+import sys
+
+from benchlib import scenarios
+
+
+def parse_args():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--bin", required=True, help="folder with tavelin, tavelin-sim, cycle-latency, reference-program")
+    parser.add_argument("--work", required=True, help="folder for raw results")
+    parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
+    parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
+    parser.add_argument("--startup-runs", type=int, default=5)
+    return parser.parse_args()
+
+
+def ms(seconds):
+    return seconds * 1000.0
+
+
+def row(figure, measured, reference="", ratio="", target="", met=None):
+    verdict = "" if met is None else ("yes" if met else "NO")
+    return [figure, measured, reference, ratio, target, verdict]
+
+
+def build_rows(r):
+    lat, tb, st, ref, idle = r["latency"], r["sampling"], r["startup"], r["reference"], r["idle"]
+    clean = lat["without_display"] == 0 and lat["messages"] == 0
+    start_ratio = st["tavelin"] / st["reference"]
+    rss_ratio = tb["rss_kib"] / ref["rss_kib"]
+    pss_ratio = tb["pss_kib"] / ref["pss_kib"]
+    return [
+        row("Cycle latency p50 (%d cycles)" % lat["cycles"], "%.2f ms" % lat["p50"], target="floor ~50 ms"),
+        row("Cycle latency p99", "%.2f ms" % lat["p99"], target="<= 52 ms", met=lat["p99"] <= 52.0 and clean),
+        row("Cycle latency max", "%.2f ms" % lat["max"], target="report"),
+        row("Cycles failed (no display / box)", "%d / %d" % (lat["without_display"], lat["messages"]),
+            target="0 / 0", met=clean),
+        row("Time base mean (%d intervals)" % tb["intervals"], "%.3f ms" % tb["mean_ms"],
+            target="1000 +/- 0.1 ms", met=abs(tb["mean_ms"] - 1000.0) <= 0.1),
+        row("Time base standard deviation", "%.3f ms" % tb["stdev_ms"], target="report"),
+        row("Time base max deviation", "%.3f ms" % tb["max_deviation_ms"], target="< 20 ms",
+            met=tb["max_deviation_ms"] < 20.0),
+        row("Missed / doubled cycles", "%d / %d" % (tb["missed"], tb["doubled"]), target="0 / 0",
+            met=tb["missed"] == 0 and tb["doubled"] == 0),
+        row("Start-up, exec to window mapped", "%.1f ms" % ms(st["tavelin"]), "%.1f ms" % ms(st["reference"]),
+            "%.2fx" % start_ratio, "<= 1.3x", start_ratio <= 1.3),
+        row("RSS, 60 s sampling + logging", "%.1f MiB" % (tb["rss_kib"] / 1024), "%.1f MiB" % (ref["rss_kib"] / 1024),
+            "%.2fx" % rss_ratio, "<= 1.15x", rss_ratio <= 1.15),
+        row("PSS, 60 s sampling + logging", "%.1f MiB" % (tb["pss_kib"] / 1024), "%.1f MiB" % (ref["pss_kib"] / 1024),
+            "%.2fx" % pss_ratio, "<= 1.3x", pss_ratio <= 1.3),
+        row("CPU, sampling off", "%.3f s/min" % idle["cpu_per_min"], "%.3f s/min" % ref["cpu_per_min"], "",
+            "< 0.05 s/min", idle["cpu_per_min"] < 0.05),
+        row("CPU, sampling + logging on", "%.3f s/min" % tb["cpu_per_min"], "", "",
+            "report (floor ~3 s/min)"),
+    ]
+
+
+def print_table(rows):
+    header = ["Figure", "tavelin", "reference", "ratio", "target", "met"]
+    widths = [max(len(str(line[i])) for line in [header] + rows) for i in range(len(header))]
+    for line in [header, ["-" * w for w in widths]] + rows:
+        print("  ".join(str(cell).ljust(w) for cell, w in zip(line, widths)).rstrip())
+
+
+def main():
+    args = parse_args()
+    os.makedirs(args.work, exist_ok=True)
+    binary = lambda name: os.path.join(args.bin, name)
+    sim = binary("tavelin-sim")
+    tavelin = [binary("tavelin"), "--port"]
+    reference = [binary("reference-program")]
+    seconds = 605 if args.long else 61
+    load_before = os.getloadavg()
+
+    results = {}
+    steps = [
+        ("startup", lambda: scenarios.startup(tavelin, reference, sim, args.startup_runs)),
+        ("latency", lambda: scenarios.cycle_latency(binary("cycle-latency"), sim, args.cycles,
+                                                   os.path.join(args.work, "cycle-latency.txt"))),
+        ("reference", lambda: scenarios.idle(reference, sim, 60)),
+        ("idle", lambda: scenarios.idle(tavelin, sim, 60)),
+        ("sampling", lambda: scenarios.sampling(tavelin, sim, args.work, seconds, 60)),
+    ]
+    for name, step in steps:
+        print("bench: %s ..." % name, file=sys.stderr, flush=True)
+        results[name] = step()
+    results["load_before"] = load_before
+    results["load_after"] = os.getloadavg()
+    with open(os.path.join(args.work, "results.json"), "w") as out:
+        json.dump(results, out, indent=2)
+
+    print()
+    print("tavelin performance, %s, %d cores, load average %.2f before / %.2f after, time base over %d s"
+          % (datetime.date.today().isoformat(), os.cpu_count(), load_before[0], results["load_after"][0],
+             seconds - 1))
+    print()
+    print_table(build_rows(results))
+    print()
+    print("Log rows written during the run: %d (one a second); raw results in %s"
+          % (results["sampling"]["log_rows"], args.work))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Performance benchmark of tavelin: `make bench`, or `make bench ARGS=--long`
+# for the time base over ten minutes instead of one. Prints one table, each
+# figure beside its target and, where it applies, beside the reference
+# program's figure and the ratio of the two.
+#
+# What is measured, and how:
+#  - Cycle latency: bench/cycle-latency builds the program's own window
+#    (frmmain, with the real QtSerialPort, SystemMillisecondCounter and
+#    QtWindowTimer) against tavelin-sim on a pseudo-terminal. The program has
+#    no switch for instrumentation, so the harness times it from outside the
+#    cycle: an application event filter stamps the sampling timer's event as
+#    it is delivered, and an override of the window's last display write
+#    (CWSlide2's value) stamps the cycle's end. Only the timer interval is
+#    shorter than a second, so that 320 cycles take half a minute; the first
+#    5 cycles are not counted. A message box is counted instead of shown.
+#  - Time base: the real executable, started on the simulator, Start clicked
+#    with xdotool; tavelin-sim --log-commands records when each read command
+#    arrives (CLOCK_MONOTONIC); the intervals between them are the figures.
+#  - Start-up: exec to the main window mapped, seen as the X server's
+#    MapNotify (a small X client in benchlib/xmap.py, no polling); median of
+#    5 launches after one unrecorded launch to warm the caches.
+#  - Memory: RSS and PSS from /proc/PID/smaps_rollup after 60 s of sampling
+#    with logging to a file once a second (switched on through the Logger
+#    dialog, as an operator would).
+#  - CPU: utime + stime from /proc/PID/stat over 60 s with sampling off, and
+#    over the first 60 s of sampling with logging on.
+#  - Reference: bench/reference builds the least program on this stack (one
+#    window, a QwtKnob, a QwtSlider, a QSerialPort open on the simulator's
+#    pseudo-terminal); start-up, memory and idle CPU are taken from it in the
+#    same run, so the ratios show what the instrument costs beyond the stack.
+#
+# Each program runs alone on its own private Xvfb display. The whole run takes
+# about 5 minutes (14 with --long); keep the machine otherwise quiet.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+work="$build/bench-results"
+
+args=()
+for arg in "$@"; do
+  case "$arg" in
+    --long) args+=(--long) ;;
+    -h|--help) sed -n '2,33p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+
+echo "bench: building (Release) in $build" >&2
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target tavelin tavelin-sim cycle-latency reference-program >/dev/null
+
+mkdir -p "$work"
+xvfb_pid=""
+cleanup() {
+  if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# A display of our own; Xvfb picks a free number and writes it to the pipe.
+display_file="$work/display"
+rm -f "$display_file"
+exec {display_fd}>"$display_file"
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 2>"$work/xvfb.log" &
+xvfb_pid=$!
+exec {display_fd}>&-
+for _ in $(seq 100); do
+  [[ -s "$display_file" ]] && break
+  sleep 0.1
+done
+[[ -s "$display_file" ]] || { echo "bench: Xvfb did not start (see $work/xvfb.log)" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+
+cd "$root/bench"
+python3 measure.py --bin "$build/bin" --work "$work" "${args[@]}"
