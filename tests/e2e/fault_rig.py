@@ -84,13 +84,9 @@ def start_logging(s, path, mode=OVERWRITE, half_second=False, new_file=True):
     dialog = s.window("^Logger$")
     dialog.click_twips(WRITE_TO_FILE, origin=FRAME1)
     dialog.click_twips(SELECT_FILE)
-    s.window("^Open$")
-    s.type_text(path)
-    time.sleep(0.3)  # let the name completer settle
-    s.key("Return")
-    s.wait_gone("^Open$")
+    s.accept_file_dialog(path)
     if new_file:
-        s.window("^Select File$")  # "... does not exist. Create the file?"
+        s.window("^Select File$").wait_for_focus()  # "... does not exist. Create the file?"
         s.key("Return")
         s.wait_gone("^Select File$")
     dialog.click_twips(mode)
