@@ -8,8 +8,9 @@
 // millisecond counter and window timer; only the timer's interval is shorter
 // than the program's second, so that hundreds of cycles take a minute, and a
 // message box is counted instead of shown. Prints one line per timed cycle,
-// "tick_us latency_us" (CLOCK_MONOTONIC), then a line "# ..." with the
-// counts of cycles without a display write and of message boxes.
+// "tick_us latency_us waited_us" (CLOCK_MONOTONIC; waited: how much of the
+// latency the thread stood runnable but off the processor), then a line
+// "# ..." with the counts of cycles without a display write and of boxes.
 
 #include "platform/millisecond_counter.h"
 #include "platform/posix_text_file_channel.h"
@@ -107,8 +108,9 @@ int main(int argc, char* argv[])
 
     const auto& cycles = window.cycles();
     for (std::size_t i = static_cast<std::size_t>(options.warmUp); i < cycles.size(); ++i)
-        std::printf("%lld %lld\n", static_cast<long long>(cycles[i].tick),
-                    static_cast<long long>(cycles[i].lastWrite - cycles[i].tick));
+        std::printf("%lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
+                    static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
+                    static_cast<long long>(cycles[i].waitedUs));
     std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d\n", window.cyclesWithoutDisplay(),
                 messages.shown(), options.warmUp, options.intervalMs);
     if (messages.shown() > 0)

@@ -14,6 +14,10 @@
 #    (CWSlide2's value) stamps the cycle's end. Only the timer interval is
 #    shorter than a second, so that 320 cycles take half a minute; the first
 #    5 cycles are not counted. A message box is counted instead of shown.
+#    The harness also reads how long its thread stood runnable but off the
+#    processor (/proc/thread-self/schedstat), and it runs a second time under
+#    SCHED_FIFO (chrt, where permitted), where no other work on the machine
+#    can delay it: that row is the program's own cost.
 #  - Time base: the real executable, started on the simulator, Start clicked
 #    with xdotool; tavelin-sim --log-commands records when each read command
 #    arrives (CLOCK_MONOTONIC); the intervals between them are the figures.
@@ -31,7 +35,7 @@
 #    same run, so the ratios show what the instrument costs beyond the stack.
 #
 # Each program runs alone on its own private Xvfb display. The whole run takes
-# about 5 minutes (14 with --long); keep the machine otherwise quiet.
+# about 6 minutes (15 with --long); keep the machine otherwise quiet.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,7 +46,7 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,33p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,37p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done

@@ -18,9 +18,15 @@ namespace tavelin::bench {
 // Microseconds of CLOCK_MONOTONIC, the clock the simulator logs on.
 std::int64_t monotonicMicroseconds();
 
+// Nanoseconds this thread has spent runnable but waiting for a processor
+// (the second figure of /proc/thread-self/schedstat): what other work on a
+// busy machine takes out of a cycle.
+std::int64_t runQueueWaitNanoseconds();
+
 struct CycleTiming {
     std::int64_t tick = 0;      // the timer event reaches the event loop
     std::int64_t lastWrite = 0; // the cycle's last display write returns
+    std::int64_t waitedUs = 0;  // of the time between, spent off the processor
 };
 
 // A message box would hold a cycle for as long as nobody closes it: count
@@ -59,6 +65,7 @@ protected:
 private:
     int samplingIntervalMs_;
     std::int64_t pendingTick_ = 0;
+    std::int64_t pendingRunQueueWait_ = 0;
     std::vector<CycleTiming> cycles_;
     int cyclesWithoutDisplay_ = 0;
 };

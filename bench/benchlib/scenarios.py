@@ -36,11 +36,18 @@ def startup(tavelin_args, reference_args, sim_binary, runs):
             "tavelin_all": tavelin, "reference_all": reference}
 
 
-def cycle_latency(harness, sim_binary, cycles, out_path):
-    """Tick to last display write of the real cycle, through the harness."""
+def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False):
+    """Tick to last display write of the real cycle, through the harness.
+
+    With reserve_processor the harness runs under SCHED_FIFO (chrt), so no
+    other work on the machine can delay it: what remains is the program's
+    own cost. None when the scheduling class cannot be had."""
+    prefix = ["chrt", "--fifo", "10"] if reserve_processor else []
+    if prefix and subprocess.run([*prefix, "true"], capture_output=True).returncode != 0:
+        return None
     sim = programs.Simulator(sim_binary)
     try:
-        run = subprocess.run([harness, "--port", sim.device, "--cycles", str(cycles)],
+        run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles)],
                              capture_output=True, text=True, timeout=cycles * 2 + 120)
     finally:
         sim.stop()
@@ -48,15 +55,17 @@ def cycle_latency(harness, sim_binary, cycles, out_path):
         out.write(run.stdout)
     if run.returncode != 0:
         raise RuntimeError("cycle-latency failed: " + run.stderr.strip())
-    latencies_ms, summary = [], {}
+    latencies_ms, waited_ms, summary = [], [], {}
     for line in run.stdout.splitlines():
         if line.startswith("#"):
             summary = dict(item.split("=") for item in line[1:].split())
         elif line.strip():
             latencies_ms.append(int(line.split()[1]) / 1000.0)
+            waited_ms.append(int(line.split()[2]) / 1000.0)
     return {"cycles": len(latencies_ms), "p50": stats.percentile(latencies_ms, 0.50),
             "p99": stats.percentile(latencies_ms, 0.99), "max": max(latencies_ms),
-            "min": min(latencies_ms), "without_display": int(summary.get("without_display", -1)),
+            "min": min(latencies_ms), "mean_waited": statistics.fmean(waited_ms),
+            "without_display": int(summary.get("without_display", -1)),
             "messages": int(summary.get("messages", -1)), "interval_ms": int(summary.get("interval_ms", 0))}
 
 
