@@ -204,9 +204,13 @@ int main(int argc, char** argv)
           "every cycle took a reading or reported no valid return");
     check(display.outOfOrder == 0, "each reading taken was sent, in order, none twice");
     check(totalHundredths == display.sumHundredths, "the pulse total is the sum of the readings taken");
-    check(timeouts > 0 || totalHundredths == sentHundredths, "without timeouts, every reading sent counts");
-    check(timeouts > 0 || std::llround(report.acceptedReadingSum * 100.0) == totalHundredths,
-          "without timeouts, the total matches the module's own sum");
+    if (timeouts == 0) {
+        check(totalHundredths == sentHundredths, "every reading sent counts");
+        check(std::llround(report.acceptedReadingSum * 100.0) == totalHundredths,
+              "the total matches the module's own sum");
+    } else {
+        std::printf("skip the totals of all readings sent: %ld replies missed the settle delay\n", timeouts);
+    }
     check(rssEnd >= 0 && rssEnd - rssStart <= options.rssGrowthKb, "resident memory stays flat");
     check(fdsStart > 0 && fdsEnd == fdsStart, "no descriptor leaks");
     std::printf("%s\n", failures ? "soak FAILED" : "soak passed");
