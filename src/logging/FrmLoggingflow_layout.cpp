@@ -75,18 +75,15 @@ void FrmLoggingflow::createControls()
 void FrmLoggingflow::placeControls()
 {
     const int dpi = logicalDpiX();
-    auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(twipsRect(left, top, width, height, dpi));
-    };
-    place(cmdExit, 1920, 1920, 972, 372);
-    place(cmdSelect, 600, 1920, 972, 372);
-    place(Frame1, 120, 120, 3252, 1692);
-    place(optDatafile[0], 120, 240, 1212, 372);
-    place(optDatafile[1], 120, 720, 1212, 252);
-    place(optAppend[0], 720, 1200, 1332, 252);
-    place(optAppend[1], 720, 1440, 1332, 252);
-    place(cmbInterval, 2040, 780, 792, 288);
-    place(Label1, 1800, 300, 1332, 372);
+    placeInTwips(cmdExit, 1920, 1920, 972, 372, dpi);
+    placeInTwips(cmdSelect, 600, 1920, 972, 372, dpi);
+    placeInTwips(Frame1, 120, 120, 3252, 1692, dpi);
+    placeInTwips(optDatafile[0], 120, 240, 1212, 372, dpi);
+    placeInTwips(optDatafile[1], 120, 720, 1212, 252, dpi);
+    placeInTwips(optAppend[0], 720, 1200, 1332, 252, dpi);
+    placeInTwips(optAppend[1], 720, 1440, 1332, 252, dpi);
+    placeInTwips(cmbInterval, 2040, 780, 792, 288, dpi);
+    placeInTwips(Label1, 1800, 300, 1332, 372, dpi);
     optAppend[0]->raise(); // above the frame they sit in
     optAppend[1]->raise();
 

@@ -81,21 +81,18 @@ void frmmain::createControls()
 void frmmain::placeControls()
 {
     const int dpi = logicalDpiX();
-    auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(twipsRect(left, top, width, height, dpi));
-    };
-    place(Frame9, 240, 120, 1572, 792);
-    place(lblHz, 60, 240, 1452, 492);
-    place(Frame1, 240, 1020, 1572, 792);
-    place(lblLitersPerMin, 60, 240, 1452, 492);
-    place(Frame2, 240, 1920, 1572, 792);
-    place(liters, 60, 240, 1452, 492);
-    place(CWSlide1, 2160, 180, 1272, 4272);
-    place(CWSlide2, 3780, 180, 1272, 4272);
-    place(CWKnob1, 180, 2880, 1632, 1572);
-    place(CWButton1, 420, 4620, 1092, 312);
-    place(CWButton2, 2100, 4620, 1092, 312);
-    place(CWButton3, 3780, 4620, 1092, 312);
+    placeInTwips(Frame9, 240, 120, 1572, 792, dpi);
+    placeInTwips(lblHz, 60, 240, 1452, 492, dpi);
+    placeInTwips(Frame1, 240, 1020, 1572, 792, dpi);
+    placeInTwips(lblLitersPerMin, 60, 240, 1452, 492, dpi);
+    placeInTwips(Frame2, 240, 1920, 1572, 792, dpi);
+    placeInTwips(liters, 60, 240, 1452, 492, dpi);
+    placeInTwips(CWSlide1, 2160, 180, 1272, 4272, dpi);
+    placeInTwips(CWSlide2, 3780, 180, 1272, 4272, dpi);
+    placeInTwips(CWKnob1, 180, 2880, 1632, 1572, dpi);
+    placeInTwips(CWButton1, 420, 4620, 1092, 312, dpi);
+    placeInTwips(CWButton2, 2100, 4620, 1092, 312, dpi);
+    placeInTwips(CWButton3, 3780, 4620, 1092, 312, dpi);
 
     StatusBar1_->setPanelWidth(twipsToPixels(kStatusPanelWidthTwips, dpi));
     resize(twipsToPixels(kClientWidthTwips, dpi), twipsToPixels(kClientHeightTwips, dpi));
