@@ -54,6 +54,14 @@ struct LoggingBench {
         loggingSwitch.CWButton2_ValueChanged();
         return *loggingSwitch.dialog();
     }
+    // "Write to File", a file chosen with Select File, then Append (0) or Overwrite (1).
+    void chooseFile(FrmLoggingflow& d, const QString& path, int mode)
+    {
+        QTest::mouseClick(d.optDatafile[1], Qt::LeftButton);
+        files.answer = path;
+        QTest::mouseClick(d.cmdSelect, Qt::LeftButton);
+        QTest::mouseClick(d.optAppend[mode], Qt::LeftButton);
+    }
     void switchOff()
     {
         switchOn = false;
@@ -137,10 +145,7 @@ TEST(LoggingDialog, BackToNoSaveKeepsModeAndPathAndAppendsThePath)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    click(d.optDatafile[1]);
-    b.files.answer = QStringLiteral("/tmp/flow.txt");
-    click(d.cmdSelect);
-    click(d.optAppend[0]);
+    b.chooseFile(d, QStringLiteral("/tmp/flow.txt"), 0);
     click(d.optDatafile[0]);
 
     EXPECT_FALSE(d.optAppend[0]->isEnabled());
@@ -159,10 +164,7 @@ TEST(LoggingDialog, SecondRunKeepsSelectionsAndIntervalAndAppendsThePathAgain)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    click(d.optDatafile[1]);
-    b.files.answer = QStringLiteral("/tmp/a.txt");
-    click(d.cmdSelect);
-    click(d.optAppend[0]);
+    b.chooseFile(d, QStringLiteral("/tmp/a.txt"), 0);
     d.cmbInterval->setCurrentIndex(0);
     click(d.cmdExit);
     EXPECT_EQ(b.tmrLogger.interval(), 60000);
@@ -242,10 +244,7 @@ TEST(LoggingDialog, FileThatCannotBeOpenedIsReportedAndNothingStarts)
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
     b.tmrLogger.setEnabled(false);
-    click(d.optDatafile[1]);
-    b.files.answer = QStringLiteral("/no/such/folder/log.txt");
-    click(d.cmdSelect);
-    click(d.optAppend[1]);
+    b.chooseFile(d, QStringLiteral("/no/such/folder/log.txt"), 1);
     d.cmbInterval->setCurrentIndex(6);
     b.channel.openFailure = QStringLiteral("No such file or directory");
     click(d.cmdExit);
