@@ -86,18 +86,19 @@ int main(int argc, char* argv[])
         return 1;
     }
     window.show();
+    auto* tmrRd = window.findChild<tavelin::QtWindowTimer*>(QStringLiteral("tmrRd"));
 
     const int total = options.warmUp + options.cycles;
     QObject::connect(&window, &tavelin::bench::TimedWindow::cycleCompleted, &app, [&](int count) {
         if (count >= total) {
-            window.tmrRd().setEnabled(false);
+            tmrRd->setEnabled(false);
             QTimer::singleShot(0, &app, &QApplication::quit);
         }
     });
     // Start once the window is on the screen, as the operator would.
     QTimer::singleShot(500, &window, [&] {
-        window.tmrRd().setInterval(options.intervalMs);
-        window.tmrRd().setEnabled(true);
+        tmrRd->setInterval(options.intervalMs);
+        tmrRd->setEnabled(true);
     });
     // Generous: a stalled exchange ends the run instead of hanging it.
     QTimer::singleShot(1000 + total * (options.intervalMs + 200) * 2, &app, [] {

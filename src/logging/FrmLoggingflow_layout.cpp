@@ -1,7 +1,7 @@
-// The setup dialog's controls and their places, in twips as the dialog was drawn.
+// The setup dialog's controls; their places come from its layout table.
 #include "FrmLoggingflow.h"
 
-#include "platform/twips.h"
+#include "frm_loggingflow_layout.h"
 #include "platform/widgets/fonts.h"
 
 #include <QButtonGroup>
@@ -13,26 +13,21 @@
 
 namespace tavelin {
 
-namespace {
-constexpr int kClientWidthTwips = 3504;
-constexpr int kClientHeightTwips = 2424;
-} // namespace
-
 void FrmLoggingflow::createControls()
 {
     setObjectName(QStringLiteral("FrmLoggingflow"));
-    setWindowTitle(QStringLiteral("Logger"));
+    setWindowTitle(QString::fromLatin1(kFrmLoggingflowTitle));
     setModal(false);
     setFont(instrumentFont());
 
-    cmdExit = new QPushButton(QStringLiteral("OK"), this);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    cmdExit->setAutoDefault(false);
-    cmdSelect = new QPushButton(QStringLiteral("Select File"), this);
-    cmdSelect->setObjectName(QStringLiteral("cmdSelect"));
-    cmdSelect->setAutoDefault(false);
+    cmdExit_ = new QPushButton(QStringLiteral("OK"), this);
+    cmdExit_->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit_->setAutoDefault(false);
+    cmdSelect_ = new QPushButton(QStringLiteral("Select File"), this);
+    cmdSelect_->setObjectName(QStringLiteral("cmdSelect"));
+    cmdSelect_->setAutoDefault(false);
 
-    Frame1 = new QGroupBox(QStringLiteral("Log File Parameters:"), this);
+    auto* Frame1 = new QGroupBox(QStringLiteral("Log File Parameters:"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFont(frameCaptionFont());
 
@@ -41,53 +36,41 @@ void FrmLoggingflow::createControls()
     optDatafileGroup_ = new QButtonGroup(this);
     const char* datafileCaptions[] = {"No Save", "Write to File"};
     for (int i = 0; i < 2; ++i) {
-        optDatafile[i] = new QRadioButton(QString::fromLatin1(datafileCaptions[i]), Frame1);
-        optDatafile[i]->setObjectName(QStringLiteral("optDatafile%1").arg(i));
-        optDatafile[i]->setFont(instrumentFont());
-        optDatafileGroup_->addButton(optDatafile[i], i);
+        optDatafile_[i] = new QRadioButton(QString::fromLatin1(datafileCaptions[i]), Frame1);
+        optDatafile_[i]->setObjectName(QStringLiteral("optDatafile%1").arg(i));
+        optDatafile_[i]->setFont(instrumentFont());
+        optDatafileGroup_->addButton(optDatafile_[i], i);
     }
-    optAppendGroup_ = new QButtonGroup(this);
+    auto* optAppendGroup = new QButtonGroup(this);
     const char* appendCaptions[] = {"Append", "Overwrite"};
     for (int i = 0; i < 2; ++i) {
-        optAppend[i] = new QRadioButton(QString::fromLatin1(appendCaptions[i]), this);
-        optAppend[i]->setObjectName(QStringLiteral("optAppend%1").arg(i));
-        optAppendGroup_->addButton(optAppend[i], i);
+        optAppend_[i] = new QRadioButton(QString::fromLatin1(appendCaptions[i]), this);
+        optAppend_[i]->setObjectName(QStringLiteral("optAppend%1").arg(i));
+        optAppendGroup->addButton(optAppend_[i], i);
     }
 
-    cmbInterval = new QComboBox(Frame1);
-    cmbInterval->setObjectName(QStringLiteral("cmbInterval"));
-    cmbInterval->setEditable(false);
-    cmbInterval->setFont(instrumentFont());
-    cmbInterval->setAccessibleName(tr("Logging interval in seconds"));
-    Label1 = new QLabel(QStringLiteral("Logging Interval(sec)"), Frame1);
+    cmbInterval_ = new QComboBox(Frame1);
+    cmbInterval_->setObjectName(QStringLiteral("cmbInterval"));
+    cmbInterval_->setEditable(false);
+    cmbInterval_->setFont(instrumentFont());
+    cmbInterval_->setAccessibleName(tr("Logging interval in seconds"));
+    auto* Label1 = new QLabel(QStringLiteral("Logging Interval(sec)"), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setFont(instrumentFont());
     Label1->setWordWrap(true);
 
-    setTabOrder(cmdExit, cmdSelect);
-    setTabOrder(cmdSelect, optDatafile[0]);
-    setTabOrder(optDatafile[0], optDatafile[1]);
-    setTabOrder(optDatafile[1], optAppend[0]);
-    setTabOrder(optAppend[0], optAppend[1]);
-    setTabOrder(optAppend[1], cmbInterval);
-}
+    setTabOrder(cmdExit_, cmdSelect_);
+    setTabOrder(cmdSelect_, optDatafile_[0]);
+    setTabOrder(optDatafile_[0], optDatafile_[1]);
+    setTabOrder(optDatafile_[1], optAppend_[0]);
+    setTabOrder(optAppend_[0], optAppend_[1]);
+    setTabOrder(optAppend_[1], cmbInterval_);
 
-void FrmLoggingflow::placeControls()
-{
     const int dpi = logicalDpiX();
-    placeInTwips(cmdExit, 1920, 1920, 972, 372, dpi);
-    placeInTwips(cmdSelect, 600, 1920, 972, 372, dpi);
-    placeInTwips(Frame1, 120, 120, 3252, 1692, dpi);
-    placeInTwips(optDatafile[0], 120, 240, 1212, 372, dpi);
-    placeInTwips(optDatafile[1], 120, 720, 1212, 252, dpi);
-    placeInTwips(optAppend[0], 720, 1200, 1332, 252, dpi);
-    placeInTwips(optAppend[1], 720, 1440, 1332, 252, dpi);
-    placeInTwips(cmbInterval, 2040, 780, 792, 288, dpi);
-    placeInTwips(Label1, 1800, 300, 1332, 372, dpi);
-    optAppend[0]->raise(); // above the frame they sit in
-    optAppend[1]->raise();
-
-    setFixedSize(twipsToPixels(kClientWidthTwips, dpi), twipsToPixels(kClientHeightTwips, dpi));
+    placeControls(this, kFrmLoggingflowPlaces, dpi);
+    optAppend_[0]->raise(); // above the frame they sit in
+    optAppend_[1]->raise();
+    setFixedSize(twipsToPixels(kFrmLoggingflowClient.width, dpi), twipsToPixels(kFrmLoggingflowClient.height, dpi));
 }
 
 } // namespace tavelin

@@ -6,12 +6,34 @@
 
 namespace tavelin {
 
+namespace {
+const char kNoIntervalMessage[] = "Please enter a time interval for the log file";
+} // namespace
+
 LogWriter::LogWriter(TextFileChannel& channel, WallClock& clock, const MeasurementState& state,
                      std::function<QString()> litersText, WindowTimer& tmrLogger, MessageBox& messages,
                      QLocale timeLocale)
     : channel_(channel), clock_(clock), state_(state), litersText_(std::move(litersText)),
       tmrLogger_(tmrLogger), messages_(messages), timeLocale_(std::move(timeLocale))
 {
+}
+
+bool LogWriter::start(const LoggingChoices& choices)
+{
+    if (choices.file) {
+        QString reason;
+        if (!OpenLogFile(choices.file->path, choices.file->mode, &reason)) {
+            messages_.show(QStringLiteral("The log file %1 cannot be opened: %2").arg(choices.file->path, reason));
+            return false; // nothing started; another file can be chosen
+        }
+    }
+    if (choices.intervalMs)
+        tmrLogger_.setInterval(*choices.intervalMs);
+    else
+        messages_.show(QString::fromLatin1(kNoIntervalMessage));
+    // Enabled only after the box: its event loop must not deliver ticks yet.
+    tmrLogger_.setEnabled(true);
+    return true;
 }
 
 bool LogWriter::OpenLogFile(const QString& path, FileOpenMode mode, QString* error)
@@ -35,7 +57,7 @@ bool LogWriter::OpenLogFile(const QString& path, FileOpenMode mode, QString* err
     return true;
 }
 
-void LogWriter::tmrLogger_Timer()
+void LogWriter::writeRow()
 {
     if (!channel_.isOpen())
         return;

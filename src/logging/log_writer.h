@@ -1,6 +1,7 @@
 #pragma once
-// The periodic log writer: opens the log file with its header block, adds one
-// row per tick of the logging timer, and stops logging. It holds the program's
+// The owner of a logging run: starts one from the operator's choices (the
+// file with its header block, the interval, the logging timer), adds one row
+// per tick of the logging timer, and stops the run. It holds the program's
 // one log channel, so at most one log file is open at a time.
 
 #include "platform/message_box.h"
@@ -13,8 +14,19 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace tavelin {
+
+// What the operator chose for a run in the setup dialog.
+struct LoggingChoices {
+    struct File {
+        QString path;
+        FileOpenMode mode;
+    };
+    std::optional<File> file;            // none: "No Save"
+    std::optional<int> intervalMs;       // none: no interval entry selected
+};
 
 class LogWriter {
 public:
@@ -24,6 +36,12 @@ public:
               std::function<QString()> litersText, WindowTimer& tmrLogger, MessageBox& messages,
               QLocale timeLocale = QLocale::system());
 
+    // Starts a run: opens the chosen file with its header, gives the timer the
+    // chosen interval (without one the operator is told, and the timer keeps
+    // the interval it has), and enables the timer. A file that cannot be
+    // opened is reported and nothing starts: returns false.
+    bool start(const LoggingChoices& choices);
+
     // Opens the file (closing one already open) and writes the header block.
     // On failure no file is open, and *error holds the system's reason.
     bool OpenLogFile(const QString& path, FileOpenMode mode, QString* error = nullptr);
@@ -31,14 +49,10 @@ public:
     // Writes one row; with no file open, nothing. A row that cannot be written
     // stops logging and tells the operator once. A file that was removed and
     // has been put back by the channel is told of too; logging goes on.
-    void tmrLogger_Timer();
+    void writeRow();
 
     // Disables the timer, keeping its interval, and closes the file if open.
     void StopLogging();
-
-    bool isFileOpen() const { return channel_.isOpen(); }
-    // The open file's path; empty when none is open.
-    QString filePath() const { return channel_.isOpen() ? path_ : QString(); }
 
 private:
     void closeFile();

@@ -5,16 +5,9 @@
 
 namespace tavelin {
 
-LoggingSwitch::LoggingSwitch(LogWriter& logWriter, WindowTimer& tmrLogger, StatusPanel& statusPanel,
-                             FileDialog& fileDialog, MessageBox& messages, std::function<bool()> switchValue,
+LoggingSwitch::LoggingSwitch(LogWriter& logWriter, StatusPanel& statusPanel, FileDialog& fileDialog,
                              QWidget* dialogParent)
-    : logWriter_(logWriter),
-      tmrLogger_(tmrLogger),
-      statusPanel_(statusPanel),
-      fileDialog_(fileDialog),
-      messages_(messages),
-      switchValue_(std::move(switchValue)),
-      dialogParent_(dialogParent)
+    : logWriter_(logWriter), statusPanel_(statusPanel), fileDialog_(fileDialog), dialogParent_(dialogParent)
 {
 }
 
@@ -23,15 +16,14 @@ LoggingSwitch::~LoggingSwitch()
     closeDialog();
 }
 
-void LoggingSwitch::CWButton2_ValueChanged()
+void LoggingSwitch::valueChanged(bool on)
 {
-    if (!switchValue_()) {
+    if (!on) {
         logWriter_.StopLogging();
         return;
     }
-    if (!dialog_) {
-        dialog_ = new FrmLoggingflow(logWriter_, tmrLogger_, statusPanel_, fileDialog_, messages_, dialogParent_);
-    }
+    if (!dialog_)
+        dialog_ = new FrmLoggingflow(logWriter_, statusPanel_, fileDialog_, dialogParent_);
     dialog_->show();
     dialog_->raise();
     dialog_->activateWindow();

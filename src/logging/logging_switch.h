@@ -2,11 +2,7 @@
 // The Logging switch: On brings up the setup dialog (created the first time,
 // then only shown again); Off stops logging and leaves the dialog alone.
 
-#include "FrmLoggingflow.h"
-
 #include <QPointer>
-
-#include <functional>
 
 class QWidget;
 
@@ -15,30 +11,21 @@ namespace tavelin {
 class FileDialog;
 class FrmLoggingflow;
 class LogWriter;
-class MessageBox;
 class StatusPanel;
-class WindowTimer;
 
 class LoggingSwitch {
 public:
-    LoggingSwitch(LogWriter& logWriter, WindowTimer& tmrLogger, StatusPanel& statusPanel, FileDialog& fileDialog,
-                  MessageBox& messages, std::function<bool()> switchValue, QWidget* dialogParent);
+    LoggingSwitch(LogWriter& logWriter, StatusPanel& statusPanel, FileDialog& fileDialog, QWidget* dialogParent);
     ~LoggingSwitch();
 
-    // The switch's value-change handler.
-    void CWButton2_ValueChanged();
-
-    // The dialog, once it has been created.
-    FrmLoggingflow* dialog() const { return dialog_; }
+    // The switch went On (true) or Off (false).
+    void valueChanged(bool on);
     void closeDialog();
 
 private:
     LogWriter& logWriter_;
-    WindowTimer& tmrLogger_;
     StatusPanel& statusPanel_;
     FileDialog& fileDialog_;
-    MessageBox& messages_;
-    std::function<bool()> switchValue_;
     QWidget* dialogParent_;
     QPointer<FrmLoggingflow> dialog_;
 };

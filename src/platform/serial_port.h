@@ -7,13 +7,11 @@
 
 namespace tavelin {
 
-// Fixed line settings of the module's port.
+// Fixed settings of the module's port; 8 data bits, no parity, one stop bit
+// and no flow control are set where the port is opened.
 struct SerialSettings {
     static constexpr int kBaudRate = 19200;
-    static constexpr int kDataBits = 8;
-    static constexpr int kStopBits = 1;
     static constexpr int kInputBufferBytes = 1024;
-    static constexpr int kOutputBufferBytes = 512;
 };
 
 class SerialPort {

@@ -14,11 +14,6 @@
 
 namespace tavelin {
 
-QString readCommand()
-{
-    return QStringLiteral("$") + QStringLiteral("?") + QStringLiteral("RD") + QChar(13);
-}
-
 std::optional<double> parseReading(const QString& body)
 {
     // \z, not $: a $ would also match before a final line feed.
@@ -52,7 +47,7 @@ void FlowSampler::runCycle()
 {
     const QString noValidReturn = QString::fromLatin1(sensor::kNoValidReturnMessage);
 
-    link_.SendCommand(readCommand());
+    link_.SendCommand(QString::fromLatin1(sensor::kReadCommand.data(), int(sensor::kReadCommand.size())));
     const QString reply = link_.GetReply();
     if (text::left(reply, 1) != QLatin1Char(sensor::kValidReplyMarker)) {
         messages_.show(noValidReturn);

@@ -37,9 +37,6 @@ private:
     bool cycleRunning_ = false;
 };
 
-// The read command: "$", "?", "RD" and a carriage return.
-QString readCommand();
-
 // A reading from the body of a reply: a plain decimal number with "." as the
 // point, optionally signed, blanks around it allowed. Anything else is no reading.
 std::optional<double> parseReading(const QString& body);

@@ -15,9 +15,6 @@ public:
         : link_(port, counter, messages), sampler_(link_, messages, state, display, locale) {}
 
     void PollSensor() { sampler_.PollSensor(); }
-    void SendCommand(const QString& command) { link_.SendCommand(command); }
-    QString GetReply() { return link_.GetReply(); }
-    void WaitMs(float milliseconds) { link_.WaitMs(milliseconds); }
 
     MeasurementState state;
 

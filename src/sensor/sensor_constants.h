@@ -1,5 +1,8 @@
 #pragma once
-// Constants of the flow sensor and its acquisition module, in one place.
+// Constants of the flow sensor and its acquisition module, in one place
+// (the module simulator answers the same read command).
+
+#include <string_view>
 
 namespace tavelin::sensor {
 
@@ -10,6 +13,7 @@ constexpr int kRoundedDecimals = 2;
 constexpr float kSettleDelayMs = 50.0f;     // between command and collection
 constexpr int kSamplingIntervalMs = 1000;
 
+inline constexpr std::string_view kReadCommand = "$?RD\r"; // "$", "?", "RD" and a carriage return
 constexpr char kValidReplyMarker = '*';
 constexpr int kBodyStart = 3;  // 1-based position of the reading in a reply
 constexpr int kBodyLength = 8; // five digits, a point and two digits

@@ -8,18 +8,16 @@
 #include "fakes/fake_text_file_channel.h"
 #include "fakes/fake_wall_clock.h"
 #include "logging/FrmLoggingflow.h"
-#include "logging/logging_switch.h"
 #include "platform/status_bar.h"
-#include "platform/twips.h"
+#include "platform/window_timer.h"
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
 #include "ui/main/frmmain.h"
+#include "ui/main/frmmain_layout.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -57,7 +55,20 @@ struct Window {
         replies.append(reply);
         w->tmrRd_Timer();
     }
-    void click(CWButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // A control of the window, found by its design name.
+    template <typename T>
+    T* find(const char* name) const
+    {
+        T* control = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QString text(const char* label) const { return find<QLabel>(label)->text(); }
+    CWButton* button(const char* name) const { return find<CWButton>(name); }
+    CWSlide* slide(const char* name) const { return find<CWSlide>(name); }
+    CWKnob* knob() const { return find<CWKnob>("CWKnob1"); }
+    QtWindowTimer* timer(const char* name) const { return find<QtWindowTimer>(name); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
 };
 
 TEST(MainWindow, StartsWithZeroReadoutsAndSamplingOff)
@@ -65,20 +76,20 @@ TEST(MainWindow, StartsWithZeroReadoutsAndSamplingOff)
     Window m;
     EXPECT_TRUE(m.port.isOpen()) << "the load handler opens the port";
     EXPECT_EQ(m.w->windowTitle(), QStringLiteral("Veltrane Ver. 1.0.0 \\ Comm1@19200"));
-    EXPECT_EQ(m.w->lblHz->text(), QStringLiteral("000"));
-    EXPECT_EQ(m.w->lblLitersPerMin->text(), QStringLiteral("000"));
-    EXPECT_EQ(m.w->liters->text(), QStringLiteral("000"));
-    EXPECT_EQ(m.w->CWSlide1->value(), 0.0);
-    EXPECT_EQ(m.w->CWSlide2->value(), 0.0);
-    EXPECT_EQ(m.w->CWSlide2->axisMaximum(), 2.0) << "the knob's start is not applied";
-    EXPECT_EQ(m.w->CWKnob1->Value(), 25.0);
-    EXPECT_FALSE(m.w->tmrRd().isEnabled());
-    EXPECT_EQ(m.w->tmrRd().interval(), 1000);
-    EXPECT_TRUE(m.w->tmrLogger().isEnabled());
-    EXPECT_EQ(m.w->tmrLogger().interval(), 0);
-    EXPECT_FALSE(m.w->tmrLogger().isRunning()) << "interval 0 never ticks";
-    EXPECT_TRUE(m.w->StatusBar1().text().isEmpty());
-    EXPECT_EQ(m.w->loggingSwitch().dialog(), nullptr);
+    EXPECT_EQ(m.text("lblHz"), QStringLiteral("000"));
+    EXPECT_EQ(m.text("lblLitersPerMin"), QStringLiteral("000"));
+    EXPECT_EQ(m.text("liters"), QStringLiteral("000"));
+    EXPECT_EQ(m.slide("CWSlide1")->value(), 0.0);
+    EXPECT_EQ(m.slide("CWSlide2")->value(), 0.0);
+    EXPECT_EQ(m.slide("CWSlide2")->axisMaximum(), 2.0) << "the knob's start is not applied";
+    EXPECT_EQ(m.knob()->Value(), 25.0);
+    EXPECT_FALSE(m.timer("tmrRd")->isEnabled());
+    EXPECT_EQ(m.timer("tmrRd")->interval(), 1000);
+    EXPECT_TRUE(m.timer("tmrLogger")->isEnabled());
+    EXPECT_EQ(m.timer("tmrLogger")->interval(), 0);
+    EXPECT_FALSE(m.timer("tmrLogger")->isRunning()) << "interval 0 never ticks";
+    EXPECT_TRUE(m.find<StatusBar>("StatusBar1")->text().isEmpty());
+    EXPECT_EQ(m.w->findChild<FrmLoggingflow*>(), nullptr);
     EXPECT_TRUE(m.port.written.isEmpty());
     EXPECT_TRUE(m.messages.prompts.isEmpty());
 }
@@ -86,35 +97,34 @@ TEST(MainWindow, StartsWithZeroReadoutsAndSamplingOff)
 TEST(MainWindow, StartEnablesSamplingAndATickSendsTheReadCommand)
 {
     Window m;
-    m.click(m.w->CWButton1);
-    EXPECT_TRUE(m.w->CWButton1->Value());
-    EXPECT_TRUE(m.w->tmrRd().isEnabled());
-    EXPECT_TRUE(m.w->tmrRd().isRunning());
+    m.click("CWButton1");
+    EXPECT_TRUE(m.button("CWButton1")->Value());
+    EXPECT_TRUE(m.timer("tmrRd")->isEnabled());
+    EXPECT_TRUE(m.timer("tmrRd")->isRunning());
     EXPECT_TRUE(m.port.written.isEmpty()) << "the first cycle comes one interval later";
 
     m.tick("*+00072.00\r");
     EXPECT_EQ(m.port.written, QByteArray("$?RD\r"));
-    EXPECT_EQ(m.w->lblHz->text(), QStringLiteral("72"));
-    EXPECT_EQ(m.w->lblLitersPerMin->text(), QStringLiteral("0.63"));
-    EXPECT_EQ(m.w->liters->text(), QStringLiteral("0.01"));
-    EXPECT_DOUBLE_EQ(m.w->CWSlide1->value(), 0.63);
-    EXPECT_DOUBLE_EQ(m.w->CWSlide2->value(), 0.01);
+    EXPECT_EQ(m.text("lblHz"), QStringLiteral("72"));
+    EXPECT_EQ(m.text("lblLitersPerMin"), QStringLiteral("0.63"));
+    EXPECT_EQ(m.text("liters"), QStringLiteral("0.01"));
+    EXPECT_DOUBLE_EQ(m.slide("CWSlide1")->value(), 0.63);
+    EXPECT_DOUBLE_EQ(m.slide("CWSlide2")->value(), 0.01);
 
-    m.click(m.w->CWButton1);
-    EXPECT_FALSE(m.w->tmrRd().isEnabled());
-    EXPECT_EQ(m.w->tmrRd().interval(), 1000);
+    m.click("CWButton1");
+    EXPECT_FALSE(m.timer("tmrRd")->isEnabled());
+    EXPECT_EQ(m.timer("tmrRd")->interval(), 1000);
 }
 
 TEST(MainWindow, StopAndStartAgainKeepsTheTotal)
 {
     Window m;
-    m.click(m.w->CWButton1);
+    m.click("CWButton1");
     m.tick("*+06900.00\r");
-    m.click(m.w->CWButton1);
-    m.click(m.w->CWButton1);
+    m.click("CWButton1");
+    m.click("CWButton1");
     m.tick("*+06900.00\r");
-    EXPECT_DOUBLE_EQ(m.w->state().dblPulseTotal, 13800.0);
-    EXPECT_EQ(m.w->liters->text(), QStringLiteral("2"));
+    EXPECT_EQ(m.text("liters"), QStringLiteral("2"));
 }
 
 TEST(MainWindow, ResetZeroesThePulseTotalAndTheShownTotalFollowsAtTheNextCycle)
@@ -122,34 +132,32 @@ TEST(MainWindow, ResetZeroesThePulseTotalAndTheShownTotalFollowsAtTheNextCycle)
     Window m;
     m.tick("*+06900.00\r");
     m.tick("*+06900.00\r");
-    ASSERT_EQ(m.w->liters->text(), QStringLiteral("2"));
+    ASSERT_EQ(m.text("liters"), QStringLiteral("2"));
 
-    QSignalSpy changes(m.w->CWButton3, &CWButton::ValueChanged);
-    m.click(m.w->CWButton3);
+    QSignalSpy changes(m.button("CWButton3"), &CWButton::ValueChanged);
+    m.click("CWButton3");
     EXPECT_EQ(changes.count(), 2) << "momentary: on while pressed, off on release";
-    EXPECT_FALSE(m.w->CWButton3->Value());
-    EXPECT_EQ(m.w->state().dblPulseTotal, 0.0);
-    EXPECT_EQ(m.w->liters->text(), QStringLiteral("2")) << "nothing else changes at reset";
-    EXPECT_DOUBLE_EQ(m.w->CWSlide2->value(), 2.0);
-    EXPECT_DOUBLE_EQ(m.w->state().dblTotalLiters, 2.0);
+    EXPECT_FALSE(m.button("CWButton3")->Value());
+    EXPECT_EQ(m.text("liters"), QStringLiteral("2")) << "nothing else changes at reset";
+    EXPECT_DOUBLE_EQ(m.slide("CWSlide2")->value(), 2.0);
 
     m.tick("*+00345.00\r");
-    EXPECT_EQ(m.w->liters->text(), QStringLiteral("0.05"));
+    EXPECT_EQ(m.text("liters"), QStringLiteral("0.05")) << "the pulse total started again from 0";
 }
 
 TEST(MainWindow, TurningTheKnobSetsTheTotalGaugesFullScale)
 {
     Window m;
     m.tick("*+20700.00\r"); // 3 liters: beyond the starting scale of 2
-    m.w->CWKnob1->setFocus();
-    QTest::keyClick(m.w->CWKnob1, Qt::Key_End);
-    EXPECT_EQ(m.w->CWKnob1->Value(), 400.0);
-    EXPECT_EQ(m.w->CWSlide2->axisMaximum(), 400.0);
-    QTest::keyClick(m.w->CWKnob1, Qt::Key_Home);
-    EXPECT_EQ(m.w->CWSlide2->axisMaximum(), 25.0);
-    EXPECT_EQ(m.w->CWSlide2->axisMinimum(), 0.0);
-    EXPECT_DOUBLE_EQ(m.w->CWSlide2->value(), 3.0) << "the pointer keeps the current total";
-    EXPECT_EQ(m.w->CWSlide1->axisMaximum(), 5.0);
+    m.knob()->setFocus();
+    QTest::keyClick(m.knob(), Qt::Key_End);
+    EXPECT_EQ(m.knob()->Value(), 400.0);
+    EXPECT_EQ(m.slide("CWSlide2")->axisMaximum(), 400.0);
+    QTest::keyClick(m.knob(), Qt::Key_Home);
+    EXPECT_EQ(m.slide("CWSlide2")->axisMaximum(), 25.0);
+    EXPECT_EQ(m.slide("CWSlide2")->axisMinimum(), 0.0);
+    EXPECT_DOUBLE_EQ(m.slide("CWSlide2")->value(), 3.0) << "the pointer keeps the current total";
+    EXPECT_EQ(m.slide("CWSlide1")->axisMaximum(), 5.0);
 }
 
 TEST(MainWindow, ReadoutsUseTheLocaleDecimalSeparator)
@@ -158,9 +166,9 @@ TEST(MainWindow, ReadoutsUseTheLocaleDecimalSeparator)
     Window m;
     QLocale::setDefault(QLocale::c());
     m.tick("*+00862.50\r");
-    EXPECT_EQ(m.w->lblHz->text(), QStringLiteral("862,5"));
-    EXPECT_EQ(m.w->lblLitersPerMin->text(), QStringLiteral("7,5"));
-    EXPECT_EQ(m.w->liters->text(), QStringLiteral("0,12"));
+    EXPECT_EQ(m.text("lblHz"), QStringLiteral("862,5"));
+    EXPECT_EQ(m.text("lblLitersPerMin"), QStringLiteral("7,5"));
+    EXPECT_EQ(m.text("liters"), QStringLiteral("0,12"));
 }
 
 TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
@@ -182,23 +190,24 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
     w.tmrRd_Timer();
     EXPECT_EQ(messages.prompts.mid(1), QStringList({QStringLiteral("Port Not open"),
                                                     QStringLiteral("NO VALID RETURN FROM pH MODULE")}));
-    EXPECT_EQ(w.lblHz->text(), QStringLiteral("000"));
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblHz"))->text(), QStringLiteral("000"));
 }
 
 TEST(MainWindow, ControlsSitAtTheirPlacesAndTheStatusBarFollowsTheBottom)
 {
     Window m;
     const int dpi = m.w->logicalDpiX();
-    EXPECT_EQ(m.w->CWSlide1->geometry(), twipsRect(2160, 180, 1272, 4272, dpi));
-    EXPECT_EQ(m.w->CWKnob1->geometry(), twipsRect(180, 2880, 1632, 1572, dpi));
-    EXPECT_EQ(m.w->CWButton3->geometry(), twipsRect(3780, 4620, 1092, 312, dpi));
-    EXPECT_EQ(m.w->lblHz->geometry(), twipsRect(60, 240, 1452, 492, dpi));
-    EXPECT_EQ(m.w->size(), QSize(twipsToPixels(5280, dpi), twipsToPixels(5340, dpi)));
+    const auto expectPlaces = [&] {
+        for (const TwipsPlace& place : kFrmmainPlaces)
+            EXPECT_EQ(placedControl(m.w.get(), place)->geometry(), twipsRect(place, dpi)) << place.control;
+    };
+    expectPlaces();
+    EXPECT_EQ(m.w->size(), QSize(twipsToPixels(kFrmmainClient.width, dpi), twipsToPixels(kFrmmainClient.height, dpi)));
 
     m.w->resize(800, 600);
     QApplication::processEvents();
-    EXPECT_EQ(m.w->CWSlide2->geometry(), twipsRect(3780, 180, 1272, 4272, dpi));
-    const QRect bar = m.w->StatusBar1().geometry();
+    expectPlaces();
+    const QRect bar = m.find<StatusBar>("StatusBar1")->geometry();
     EXPECT_EQ(bar.bottom(), 599);
     EXPECT_EQ(bar.width(), 800);
 }
@@ -208,9 +217,9 @@ TEST(MainWindow, TabOrderRunsGaugesSwitchesKnob)
     Window m;
     QApplication::setActiveWindow(m.w.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(m.w.get()));
-    QWidget* expected[] = {m.w->CWSlide1, m.w->CWSlide2, m.w->CWButton1, m.w->CWButton2, m.w->CWButton3,
-                           m.w->CWKnob1, m.w->CWSlide1};
-    m.w->CWSlide1->setFocus(Qt::TabFocusReason);
+    QWidget* expected[] = {m.slide("CWSlide1"), m.slide("CWSlide2"), m.button("CWButton1"), m.button("CWButton2"),
+                           m.button("CWButton3"), m.knob(), m.slide("CWSlide1")};
+    expected[0]->setFocus(Qt::TabFocusReason);
     for (int i = 1; i < 7; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* focused = QApplication::focusWidget();
@@ -223,29 +232,32 @@ TEST(MainWindow, TabOrderRunsGaugesSwitchesKnob)
 TEST(MainWindow, ClosingStopsTimersClosesLogFileAndPortAndTheDialog)
 {
     Window m;
-    m.click(m.w->CWButton1);
-    m.click(m.w->CWButton2); // Logging on: the dialog comes up
-    FrmLoggingflow* dialog = m.w->loggingSwitch().dialog();
+    m.click("CWButton1");
+    m.click("CWButton2"); // Logging on: the dialog comes up
+    auto* dialog = m.w->findChild<FrmLoggingflow*>();
     ASSERT_NE(dialog, nullptr);
-    QTest::mouseClick(dialog->optDatafile[1], Qt::LeftButton);
+    const auto clickInDialog = [dialog](const char* name) {
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>(QLatin1String(name)), Qt::LeftButton);
+    };
+    clickInDialog("optDatafile1");
     m.files.answer = QStringLiteral("/logs/a.txt");
-    QTest::mouseClick(dialog->cmdSelect, Qt::LeftButton);
-    QTest::mouseClick(dialog->optAppend[1], Qt::LeftButton);
-    dialog->cmbInterval->setCurrentIndex(6);
-    QTest::mouseClick(dialog->cmdExit, Qt::LeftButton);
-    ASSERT_TRUE(m.w->logWriter().isFileOpen());
+    clickInDialog("cmdSelect");
+    clickInDialog("optAppend1");
+    dialog->findChild<QComboBox*>()->setCurrentIndex(6);
+    clickInDialog("cmdExit");
+    ASSERT_TRUE(m.channel.isOpen());
     m.w->tmrLogger_Timer();
     EXPECT_TRUE(m.channel.files.value(QStringLiteral("/logs/a.txt")).endsWith("\"09:00:00\",0,0,\"000\"\r\n"));
 
     QSignalSpy closed(m.w.get(), &frmmain::closed);
     m.w->close();
     EXPECT_EQ(closed.count(), 1);
-    EXPECT_FALSE(m.w->tmrRd().isRunning());
-    EXPECT_FALSE(m.w->tmrLogger().isRunning());
-    EXPECT_FALSE(m.w->logWriter().isFileOpen());
+    EXPECT_FALSE(m.timer("tmrRd")->isRunning());
+    EXPECT_FALSE(m.timer("tmrLogger")->isRunning());
+    EXPECT_FALSE(m.channel.isOpen());
     EXPECT_EQ(m.channel.events.last(), QStringLiteral("close /logs/a.txt"));
     EXPECT_FALSE(m.port.isOpen());
-    EXPECT_EQ(m.w->loggingSwitch().dialog(), nullptr);
+    EXPECT_EQ(m.w->findChild<FrmLoggingflow*>(), nullptr);
 }
 
 } // namespace

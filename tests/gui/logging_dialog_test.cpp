@@ -11,9 +11,8 @@
 #include "platform/status_panel.h"
 #include "sensor/measurement_state.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -41,38 +40,32 @@ struct LoggingBench {
     FakeMessageBox messages;
     FakeFileDialog files;
     MemoryStatusPanel panel;
-    bool switchOn = false;
+    QWidget window; // the dialog's parent, as the main window is
     LogWriter writer{channel, clock, state, [] { return QStringLiteral("000"); }, tmrLogger, messages,
                      QLocale::c()};
-    LoggingSwitch loggingSwitch{writer, tmrLogger, panel, files, messages, [this] { return switchOn; }, nullptr};
+    LoggingSwitch loggingSwitch{writer, panel, files, &window};
 
     LoggingBench() { tmrLogger.setEnabled(true); } // as at start-up: enabled, interval 0
 
     FrmLoggingflow& switchOnAndGetDialog()
     {
-        switchOn = true;
-        loggingSwitch.CWButton2_ValueChanged();
-        return *loggingSwitch.dialog();
+        loggingSwitch.valueChanged(true);
+        return *window.findChild<FrmLoggingflow*>();
     }
+    // A control of the dialog, found by its design name.
+    QAbstractButton* button(const QString& name) { return window.findChild<QAbstractButton*>(name); }
+    QComboBox* cmbInterval() { return window.findChild<QComboBox*>(QStringLiteral("cmbInterval")); }
+    void click(const QString& name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     // "Write to File", a file chosen with Select File, then Append (0) or Overwrite (1).
-    void chooseFile(FrmLoggingflow& d, const QString& path, int mode)
+    void chooseFile(const QString& path, int mode)
     {
-        QTest::mouseClick(d.optDatafile[1], Qt::LeftButton);
+        click(QStringLiteral("optDatafile1"));
         files.answer = path;
-        QTest::mouseClick(d.cmdSelect, Qt::LeftButton);
-        QTest::mouseClick(d.optAppend[mode], Qt::LeftButton);
+        click(QStringLiteral("cmdSelect"));
+        click(QStringLiteral("optAppend%1").arg(mode));
     }
-    void switchOff()
-    {
-        switchOn = false;
-        loggingSwitch.CWButton2_ValueChanged();
-    }
+    void switchOff() { loggingSwitch.valueChanged(false); }
 };
-
-void click(QAbstractButton* button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-}
 
 TEST(LoggingDialog, FirstShowingOffersNoSaveWithoutInterval)
 {
@@ -81,22 +74,21 @@ TEST(LoggingDialog, FirstShowingOffersNoSaveWithoutInterval)
 
     EXPECT_TRUE(d.isVisible());
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Logger"));
-    EXPECT_TRUE(d.optDatafile[0]->isChecked());
-    EXPECT_FALSE(d.optAppend[0]->isEnabled());
-    EXPECT_FALSE(d.optAppend[1]->isEnabled());
-    EXPECT_FALSE(d.cmdSelect->isEnabled());
-    EXPECT_TRUE(d.cmdExit->isEnabled());
-    EXPECT_EQ(d.cmbInterval->currentIndex(), -1);
-    ASSERT_EQ(d.cmbInterval->count(), 8);
-    EXPECT_EQ(d.cmbInterval->itemText(0), QStringLiteral("60"));
-    EXPECT_TRUE(d.strLogFile.isEmpty());
+    EXPECT_TRUE(b.button("optDatafile0")->isChecked());
+    EXPECT_FALSE(b.button("optAppend0")->isEnabled());
+    EXPECT_FALSE(b.button("optAppend1")->isEnabled());
+    EXPECT_FALSE(b.button("cmdSelect")->isEnabled());
+    EXPECT_TRUE(b.button("cmdExit")->isEnabled());
+    EXPECT_EQ(b.cmbInterval()->currentIndex(), -1);
+    ASSERT_EQ(b.cmbInterval()->count(), 8);
+    EXPECT_EQ(b.cmbInterval()->itemText(0), QStringLiteral("60"));
 }
 
 TEST(LoggingDialog, OkAtOnceWarnsThenStartsTheTimerWithoutInterval)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    click(d.cmdExit);
+    b.click("cmdExit");
 
     EXPECT_EQ(b.messages.prompts, QStringList({kNoInterval}));
     EXPECT_FALSE(d.isVisible());
@@ -110,29 +102,29 @@ TEST(LoggingDialog, WriteToFileNeedsAFileAndAModeBeforeOkDoesAnything)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    click(d.optDatafile[1]);
-    EXPECT_FALSE(d.cmdExit->isEnabled());
-    EXPECT_TRUE(d.cmdSelect->isEnabled());
-    EXPECT_TRUE(d.optAppend[0]->isEnabled());
+    b.click("optDatafile1");
+    EXPECT_FALSE(b.button("cmdExit")->isEnabled());
+    EXPECT_TRUE(b.button("cmdSelect")->isEnabled());
+    EXPECT_TRUE(b.button("optAppend0")->isEnabled());
 
     b.files.answer = QStringLiteral("/data/run 1, A.txt");
-    click(d.cmdSelect);
+    b.click("cmdSelect");
     EXPECT_EQ(b.files.filters, QStringList({QStringLiteral("All Files (*.*) |*.*")}));
     EXPECT_EQ(b.files.presets, QStringList({QString()}));
     EXPECT_TRUE(b.files.createPrompts.at(0));
-    EXPECT_TRUE(d.cmdExit->isEnabled());
+    EXPECT_TRUE(b.button("cmdExit")->isEnabled());
 
-    d.cmbInterval->setCurrentIndex(6);
+    b.cmbInterval()->setCurrentIndex(6);
     b.tmrLogger.setEnabled(false);
-    click(d.cmdExit); // neither Append nor Overwrite: nothing happens
+    b.click("cmdExit"); // neither Append nor Overwrite: nothing happens
     EXPECT_TRUE(d.isVisible());
     EXPECT_TRUE(b.messages.prompts.isEmpty());
     EXPECT_TRUE(b.channel.events.isEmpty());
     EXPECT_FALSE(b.tmrLogger.isEnabled());
     EXPECT_EQ(b.tmrLogger.interval(), 0);
 
-    click(d.optAppend[1]);
-    click(d.cmdExit);
+    b.click("optAppend1");
+    b.click("cmdExit");
     EXPECT_EQ(b.channel.events, QStringList({QStringLiteral("open /data/run 1, A.txt")}));
     EXPECT_TRUE(b.channel.files.value(QStringLiteral("/data/run 1, A.txt")).contains("Log File: /data/run 1, A.txt"));
     EXPECT_EQ(b.tmrLogger.interval(), 1000);
@@ -144,17 +136,17 @@ TEST(LoggingDialog, WriteToFileNeedsAFileAndAModeBeforeOkDoesAnything)
 TEST(LoggingDialog, BackToNoSaveKeepsModeAndPathAndAppendsThePath)
 {
     LoggingBench b;
-    FrmLoggingflow& d = b.switchOnAndGetDialog();
-    b.chooseFile(d, QStringLiteral("/tmp/flow.txt"), 0);
-    click(d.optDatafile[0]);
+    b.switchOnAndGetDialog();
+    b.chooseFile(QStringLiteral("/tmp/flow.txt"), 0);
+    b.click("optDatafile0");
 
-    EXPECT_FALSE(d.optAppend[0]->isEnabled());
-    EXPECT_TRUE(d.optAppend[0]->isChecked()) << "a disabled option keeps its selection";
-    EXPECT_FALSE(d.cmdSelect->isEnabled());
-    EXPECT_TRUE(d.cmdExit->isEnabled());
+    EXPECT_FALSE(b.button("optAppend0")->isEnabled());
+    EXPECT_TRUE(b.button("optAppend0")->isChecked()) << "a disabled option keeps its selection";
+    EXPECT_FALSE(b.button("cmdSelect")->isEnabled());
+    EXPECT_TRUE(b.button("cmdExit")->isEnabled());
 
-    d.cmbInterval->setCurrentIndex(7);
-    click(d.cmdExit);
+    b.cmbInterval()->setCurrentIndex(7);
+    b.click("cmdExit");
     EXPECT_TRUE(b.channel.events.isEmpty());
     EXPECT_EQ(b.tmrLogger.interval(), 500);
     EXPECT_EQ(b.panel.text(), QStringLiteral("  /tmp/flow.txt"));
@@ -164,39 +156,41 @@ TEST(LoggingDialog, SecondRunKeepsSelectionsAndIntervalAndAppendsThePathAgain)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    b.chooseFile(d, QStringLiteral("/tmp/a.txt"), 0);
-    d.cmbInterval->setCurrentIndex(0);
-    click(d.cmdExit);
+    b.chooseFile(QStringLiteral("/tmp/a.txt"), 0);
+    b.cmbInterval()->setCurrentIndex(0);
+    b.click("cmdExit");
     EXPECT_EQ(b.tmrLogger.interval(), 60000);
 
     b.switchOff();
     EXPECT_FALSE(b.tmrLogger.isEnabled());
-    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_FALSE(b.channel.isOpen());
     EXPECT_EQ(b.tmrLogger.interval(), 60000);
 
     FrmLoggingflow& again = b.switchOnAndGetDialog();
     EXPECT_EQ(&again, &d) << "created once, shown again";
-    EXPECT_TRUE(again.optDatafile[1]->isChecked());
-    EXPECT_TRUE(again.optAppend[0]->isChecked());
-    EXPECT_EQ(again.cmbInterval->currentIndex(), 0);
-    EXPECT_EQ(again.strLogFile, QStringLiteral("/tmp/a.txt"));
+    EXPECT_TRUE(b.button("optDatafile1")->isChecked());
+    EXPECT_TRUE(b.button("optAppend0")->isChecked());
+    EXPECT_EQ(b.cmbInterval()->currentIndex(), 0);
 
-    click(again.cmdExit);
+    b.click("cmdExit");
     EXPECT_EQ(b.panel.text(), QStringLiteral("  /tmp/a.txt  /tmp/a.txt"));
 }
 
 TEST(LoggingDialog, MissingIntervalKeepsThePreviousRunsInterval)
 {
     LoggingBench b;
-    FrmLoggingflow& d = b.switchOnAndGetDialog();
-    d.cmbInterval->setCurrentIndex(4);
-    click(d.cmdExit);
+    b.switchOnAndGetDialog();
+    b.cmbInterval()->setCurrentIndex(4);
+    b.click("cmdExit");
     b.switchOff();
 
     b.switchOnAndGetDialog();
-    d.cmbInterval->setCurrentIndex(-1);
-    click(d.cmdExit);
+    b.cmbInterval()->setCurrentIndex(-1);
+    bool enabledWhileBoxOpen = true;
+    b.messages.onShow = [&](const QString&) { enabledWhileBoxOpen = b.tmrLogger.isEnabled(); };
+    b.click("cmdExit");
     EXPECT_EQ(b.messages.prompts, QStringList({kNoInterval}));
+    EXPECT_FALSE(enabledWhileBoxOpen) << "the timer starts once the box is closed";
     EXPECT_EQ(b.tmrLogger.interval(), 5000);
     EXPECT_TRUE(b.tmrLogger.isEnabled());
 }
@@ -205,12 +199,12 @@ TEST(LoggingDialog, OffWhileOpenLeavesTheDialogAndOkStillStartsLogging)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    d.cmbInterval->setCurrentIndex(6);
+    b.cmbInterval()->setCurrentIndex(6);
     b.switchOff();
     EXPECT_TRUE(d.isVisible());
     EXPECT_FALSE(b.tmrLogger.isEnabled());
 
-    click(d.cmdExit);
+    b.click("cmdExit");
     EXPECT_TRUE(b.tmrLogger.isEnabled());
     EXPECT_EQ(b.tmrLogger.interval(), 1000);
 }
@@ -218,25 +212,26 @@ TEST(LoggingDialog, OffWhileOpenLeavesTheDialogAndOkStillStartsLogging)
 TEST(LoggingDialog, CancelAfterAFileWasChosenReenablesOkForThatFile)
 {
     LoggingBench b;
-    FrmLoggingflow& d = b.switchOnAndGetDialog();
-    click(d.optDatafile[1]);
+    b.switchOnAndGetDialog();
+    b.click("optDatafile1");
     b.files.cancel = true;
-    click(d.cmdSelect); // cancel before any file: nothing changes
-    EXPECT_FALSE(d.cmdExit->isEnabled());
-    EXPECT_TRUE(d.strLogFile.isEmpty());
+    b.click("cmdSelect"); // cancel before any file: nothing changes
+    EXPECT_FALSE(b.button("cmdExit")->isEnabled());
 
     b.files.cancel = false;
     b.files.answer = QStringLiteral("/tmp/b.txt");
-    click(d.cmdSelect);
-    click(d.optDatafile[0]);
-    click(d.optDatafile[1]);
-    EXPECT_FALSE(d.cmdExit->isEnabled());
+    b.click("cmdSelect");
+    b.click("optDatafile0");
+    b.click("optDatafile1");
+    EXPECT_FALSE(b.button("cmdExit")->isEnabled());
 
     b.files.cancel = true;
-    click(d.cmdSelect);
-    EXPECT_EQ(b.files.presets.last(), QStringLiteral("/tmp/b.txt"));
-    EXPECT_TRUE(d.cmdExit->isEnabled());
-    EXPECT_EQ(d.strLogFile, QStringLiteral("/tmp/b.txt"));
+    b.click("cmdSelect");
+    EXPECT_EQ(b.files.presets, QStringList({QString(), QString(), QStringLiteral("/tmp/b.txt")}));
+    EXPECT_TRUE(b.button("cmdExit")->isEnabled());
+    b.click(QStringLiteral("optAppend0"));
+    b.click(QStringLiteral("cmdExit"));
+    EXPECT_EQ(b.channel.events, QStringList({QStringLiteral("open /tmp/b.txt")}));
 }
 
 TEST(LoggingDialog, FileThatCannotBeOpenedIsReportedAndNothingStarts)
@@ -244,10 +239,10 @@ TEST(LoggingDialog, FileThatCannotBeOpenedIsReportedAndNothingStarts)
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
     b.tmrLogger.setEnabled(false);
-    b.chooseFile(d, QStringLiteral("/no/such/folder/log.txt"), 1);
-    d.cmbInterval->setCurrentIndex(6);
+    b.chooseFile(QStringLiteral("/no/such/folder/log.txt"), 1);
+    b.cmbInterval()->setCurrentIndex(6);
     b.channel.openFailure = QStringLiteral("No such file or directory");
-    click(d.cmdExit);
+    b.click("cmdExit");
 
     ASSERT_EQ(b.messages.prompts.size(), 1);
     EXPECT_TRUE(b.messages.prompts[0].contains(QStringLiteral("/no/such/folder/log.txt")));
@@ -262,24 +257,24 @@ TEST(LoggingDialog, ClosingThroughTheFrameHidesAndKeepsSelections)
 {
     LoggingBench b;
     FrmLoggingflow& d = b.switchOnAndGetDialog();
-    d.cmbInterval->setCurrentIndex(3);
+    b.cmbInterval()->setCurrentIndex(3);
     d.close();
     EXPECT_FALSE(d.isVisible());
     EXPECT_FALSE(b.tmrLogger.interval() > 0) << "logging is not started";
 
     FrmLoggingflow& again = b.switchOnAndGetDialog();
     EXPECT_EQ(&again, &d);
-    EXPECT_EQ(again.cmbInterval->currentIndex(), 3);
+    EXPECT_EQ(b.cmbInterval()->currentIndex(), 3);
 }
 
 TEST(LoggingDialog, HalfSecondEntryUsesTheLocaleDecimalSeparator)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     LoggingBench b;
-    FrmLoggingflow& d = b.switchOnAndGetDialog();
+    b.switchOnAndGetDialog();
     QLocale::setDefault(QLocale::c());
-    EXPECT_EQ(d.cmbInterval->itemText(7), QStringLiteral("0,5"));
-    EXPECT_EQ(d.cmbInterval->itemText(6), QStringLiteral("1"));
+    EXPECT_EQ(b.cmbInterval()->itemText(7), QStringLiteral("0,5"));
+    EXPECT_EQ(b.cmbInterval()->itemText(6), QStringLiteral("1"));
 }
 
 } // namespace

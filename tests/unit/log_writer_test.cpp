@@ -49,7 +49,7 @@ struct Bench {
     void tickAt(const QTime& time)
     {
         clock.time = time;
-        writer.tmrLogger_Timer();
+        writer.writeRow();
     }
 
     FakeWallClock clock{QDate(2026, 12, 7), QTime(14, 5, 8)};
@@ -146,7 +146,6 @@ TEST(LogWriter, OpeningASecondFileClosesTheFirst)
     EXPECT_EQ(channel.events, QStringList({"open /a.txt", "close /a.txt", "open /b.txt"}));
     EXPECT_FALSE(channel.files["/a.txt"].contains("01:02:03"));
     EXPECT_TRUE(channel.files["/b.txt"].contains("01:02:03"));
-    EXPECT_EQ(b.writer.filePath(), QStringLiteral("/b.txt"));
 }
 
 TEST(LogWriter, TickWithNoFileOpenWritesNothing)
@@ -180,8 +179,7 @@ TEST(LogWriter, StopLoggingClosesTheFileAndKeepsTheInterval)
     b.writer.StopLogging();
     EXPECT_FALSE(b.tmrLogger.isEnabled());
     EXPECT_EQ(b.tmrLogger.interval(), 1000);
-    EXPECT_FALSE(b.writer.isFileOpen());
-    EXPECT_TRUE(b.writer.filePath().isEmpty());
+    EXPECT_FALSE(channel.isOpen());
     EXPECT_EQ(channel.events.last(), "close " + kExamplePath);
 
     const int writes = channel.writes;
@@ -197,7 +195,7 @@ TEST(LogWriter, OpenFailureReportsTheReasonAndLeavesNoFileOpen)
     QString error;
     EXPECT_FALSE(b.writer.OpenLogFile(QStringLiteral("/missing/log.txt"), FileOpenMode::Append, &error));
     EXPECT_EQ(error, channel.openFailure);
-    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_FALSE(channel.isOpen());
     EXPECT_EQ(channel.writes, 0);
     EXPECT_TRUE(b.tmrLogger.isEnabled()); // the caller decides about the timer
     EXPECT_TRUE(b.messages.prompts.isEmpty());
@@ -211,7 +209,7 @@ TEST(LogWriter, HeaderWriteFailureClosesTheFileAndReportsTheReason)
     QString error;
     EXPECT_FALSE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite, &error));
     EXPECT_EQ(error, channel.writeFailure);
-    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_FALSE(channel.isOpen());
     EXPECT_EQ(channel.events.last(), "close " + kExamplePath);
 }
 
@@ -223,7 +221,7 @@ TEST(LogWriter, RowWriteFailureStopsLoggingWithOneMessageAndKeepsEarlierRows)
     ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/data/run 1.txt"), FileOpenMode::Overwrite));
     bool stoppedWhileBoxOpen = false;
     b.messages.onShow = [&](const QString&) {
-        stoppedWhileBoxOpen = !b.tmrLogger.isEnabled() && !b.writer.isFileOpen();
+        stoppedWhileBoxOpen = !b.tmrLogger.isEnabled() && !channel.isOpen();
         b.tickAt(QTime(14, 5, 12)); // a tick delivered by the box's event loop
     };
     for (int second = 9; second <= 11; ++second)
@@ -236,7 +234,7 @@ TEST(LogWriter, RowWriteFailureStopsLoggingWithOneMessageAndKeepsEarlierRows)
     EXPECT_TRUE(stoppedWhileBoxOpen);
     EXPECT_FALSE(b.tmrLogger.isEnabled());
     EXPECT_EQ(b.tmrLogger.interval(), 1000);
-    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_FALSE(channel.isOpen());
     EXPECT_TRUE(channel.files["/data/run 1.txt"].endsWith("\"14:05:09\",0,0,\"000\"\r\n\"14:05:10\",0,0,\"000\"\r\n"));
     EXPECT_EQ(channel.writes, 11);
 }
@@ -261,7 +259,7 @@ TEST(LogWriterOnDisk, FullDeviceFailsTheHeader)
     QString error;
     EXPECT_FALSE(b.writer.OpenLogFile(QStringLiteral("/dev/full"), FileOpenMode::Append, &error));
     EXPECT_EQ(error.toStdString(), qt_error_string(ENOSPC).toStdString());
-    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_FALSE(channel.isOpen());
     EXPECT_TRUE(b.messages.prompts.isEmpty());
 }
 
@@ -306,7 +304,7 @@ TEST(LogWriterOnDisk, RemovedFileIsWrittenAgainAndTheOperatorToldOnceWithoutStop
                                                "written again with every row so far, and logging goes on."}));
     EXPECT_TRUE(b.messages.prompts.isEmpty());
     EXPECT_TRUE(b.tmrLogger.isEnabled());
-    EXPECT_TRUE(b.writer.isFileOpen());
+    EXPECT_TRUE(channel.isOpen());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray data = file.readAll();
@@ -324,7 +322,7 @@ TEST(LogWriterOnDisk, PathBelowARegularFileFailsToOpenWithTheSystemsReason)
     QString error;
     EXPECT_FALSE(b.writer.OpenLogFile(plain.fileName() + "/log.txt", FileOpenMode::Overwrite, &error));
     EXPECT_EQ(error.toStdString(), qt_error_string(ENOTDIR).toStdString());
-    EXPECT_FALSE(b.writer.isFileOpen());
+    EXPECT_FALSE(channel.isOpen());
     EXPECT_TRUE(b.messages.prompts.isEmpty());
 }
 

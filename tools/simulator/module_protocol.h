@@ -2,14 +2,15 @@
 // The acquisition module's side of the line protocol: finding read commands
 // in the byte stream from the host, and writing the reply to one.
 
+#include "sensor/sensor_constants.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tavelin::sim {
 
-// "$", "?", "RD" and a carriage return.
-inline constexpr std::string_view kReadCommand = "$?RD\r";
+using sensor::kReadCommand;
 
 // Largest magnitude the reply's five integer digits can carry.
 inline constexpr double kLargestReading = 99999.99;

@@ -20,7 +20,7 @@ frmmain::frmmain(Services services, QWidget* parent)
       module_(services.MSComm1, services.counter, services.messages, *this),
       tmrRd_(new QtWindowTimer([this] { tmrRd_Timer(); }, this)),
       tmrLogger_(new QtWindowTimer([this] { tmrLogger_Timer(); }, this)),
-      logWriter_(services.logChannel, services.clock, module_.state, [this] { return liters->text(); },
+      logWriter_(services.logChannel, services.clock, module_.state, [this] { return liters_->text(); },
                  *tmrLogger_, services.messages)
 {
     createControls();
@@ -34,9 +34,7 @@ frmmain::frmmain(Services services, QWidget* parent)
     tmrLogger_->setInterval(0); // enabled, but never ticks until logging sets an interval
     tmrLogger_->setEnabled(true);
 
-    loggingSwitch_ = std::make_unique<LoggingSwitch>(
-        logWriter_, *tmrLogger_, *StatusBar1_, services.fileDialog, services.messages,
-        [this] { return CWButton2->Value(); }, this);
+    loggingSwitch_ = std::make_unique<LoggingSwitch>(logWriter_, *StatusBar1_, services.fileDialog, this);
 }
 
 frmmain::~frmmain()
@@ -57,12 +55,12 @@ void frmmain::Form_Load()
 
 void frmmain::CWButton1_Click()
 {
-    tmrRd_->setEnabled(CWButton1->Value());
+    tmrRd_->setEnabled(CWButton1_->Value());
 }
 
-void frmmain::CWButton2_ValueChanged(bool)
+void frmmain::CWButton2_ValueChanged(bool value)
 {
-    loggingSwitch_->CWButton2_ValueChanged();
+    loggingSwitch_->valueChanged(value);
 }
 
 void frmmain::CWButton3_ValueChanged(bool)
@@ -72,7 +70,7 @@ void frmmain::CWButton3_ValueChanged(bool)
 
 void frmmain::CWKnob1_ValueChanged(double, double)
 {
-    CWSlide2->setAxisMaximum(CWKnob1->Value());
+    CWSlide2_->setAxisMaximum(CWKnob1_->Value());
 }
 
 void frmmain::tmrRd_Timer()
@@ -82,14 +80,14 @@ void frmmain::tmrRd_Timer()
 
 void frmmain::tmrLogger_Timer()
 {
-    logWriter_.tmrLogger_Timer();
+    logWriter_.writeRow();
 }
 
-void frmmain::setLblHz(const QString& text) { lblHz->setText(text); }
-void frmmain::setLblLitersPerMin(const QString& text) { lblLitersPerMin->setText(text); }
-void frmmain::setCWSlide1(double value) { CWSlide1->setValue(value); }
-void frmmain::setLiters(const QString& text) { liters->setText(text); }
-void frmmain::setCWSlide2(double value) { CWSlide2->setValue(value); }
+void frmmain::setLblHz(const QString& text) { lblHz_->setText(text); }
+void frmmain::setLblLitersPerMin(const QString& text) { lblLitersPerMin_->setText(text); }
+void frmmain::setCWSlide1(double value) { CWSlide1_->setValue(value); }
+void frmmain::setLiters(const QString& text) { liters_->setText(text); }
+void frmmain::setCWSlide2(double value) { CWSlide2_->setValue(value); }
 
 void frmmain::shutDown()
 {

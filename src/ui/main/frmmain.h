@@ -65,18 +65,6 @@ public:
     void setLiters(const QString& text) override;
     void setCWSlide2(double value) override;
 
-    Module1& module() { return module_; }
-    MeasurementState& state() { return module_.state; }
-    LogWriter& logWriter() { return logWriter_; }
-    QtWindowTimer& tmrRd() { return *tmrRd_; }
-    QtWindowTimer& tmrLogger() { return *tmrLogger_; }
-    StatusBar& StatusBar1() { return *StatusBar1_; }
-    LoggingSwitch& loggingSwitch() { return *loggingSwitch_; }
-
-    // Stops both timers, closes the log file and the port and the logging
-    // dialog. Runs once, when the window closes.
-    void shutDown();
-
 Q_SIGNALS:
     void closed();
 
@@ -88,6 +76,9 @@ private:
     void createControls();
     void placeControls();
     void connectHandlers();
+    // Stops both timers, closes the log file and the port and the logging
+    // dialog. Runs once, when the window closes.
+    void shutDown();
     QLabel* makeReadout(QGroupBox* frame, const QString& name, const QString& accessibleName);
     QGroupBox* makeFrame(const QString& name, const QString& caption);
 
@@ -99,22 +90,16 @@ private:
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
     bool shutDown_ = false;
 
-public:
-    // The controls, named as the operator's panel names them.
-    QGroupBox* Frame9 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLabel* lblHz = nullptr;
-    QLabel* lblLitersPerMin = nullptr;
-    QLabel* liters = nullptr;
-    CWSlide* CWSlide1 = nullptr;
-    CWSlide* CWSlide2 = nullptr;
-    CWKnob* CWKnob1 = nullptr;
-    CWButton* CWButton1 = nullptr;
-    CWButton* CWButton2 = nullptr;
-    CWButton* CWButton3 = nullptr;
-
-private:
+    // The controls the handlers work; each carries its design name as object name.
+    QLabel* lblHz_ = nullptr;
+    QLabel* lblLitersPerMin_ = nullptr;
+    QLabel* liters_ = nullptr;
+    CWSlide* CWSlide1_ = nullptr;
+    CWSlide* CWSlide2_ = nullptr;
+    CWKnob* CWKnob1_ = nullptr;
+    CWButton* CWButton1_ = nullptr;
+    CWButton* CWButton2_ = nullptr;
+    CWButton* CWButton3_ = nullptr;
     StatusBar* StatusBar1_ = nullptr;
 };
 

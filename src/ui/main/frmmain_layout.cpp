@@ -1,10 +1,10 @@
-// The instrument window's controls, their places (in twips, as the panel was
-// drawn) and the connections from each control to its handler.
+// The instrument window's controls, placed from its layout table, and the
+// connections from each control to its handler.
 #include "frmmain.h"
 
+#include "frmmain_layout.h"
 #include "instrument_widgets.h"
 #include "platform/status_bar.h"
-#include "platform/twips.h"
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
@@ -17,8 +17,6 @@
 namespace tavelin {
 
 namespace {
-constexpr int kClientWidthTwips = 5280;
-constexpr int kClientHeightTwips = 5340;
 constexpr int kStatusBarHeightTwips = 312;
 constexpr int kStatusPanelWidthTwips = 5000;
 
@@ -52,50 +50,38 @@ QLabel* frmmain::makeReadout(QGroupBox* frame, const QString& name, const QStrin
 void frmmain::createControls()
 {
     setObjectName(QStringLiteral("frmmain"));
-    setWindowTitle(QStringLiteral("Veltrane Ver. 1.0.0 \\ Comm1@19200"));
+    setWindowTitle(QString::fromLatin1(kFrmmainTitle));
 
-    Frame9 = makeFrame(QStringLiteral("Frame9"), QStringLiteral("Frequency"));
-    lblHz = makeReadout(Frame9, QStringLiteral("lblHz"), tr("Frequency, hertz"));
-    Frame1 = makeFrame(QStringLiteral("Frame1"), QStringLiteral("Liters / min"));
-    lblLitersPerMin = makeReadout(Frame1, QStringLiteral("lblLitersPerMin"), tr("Flow rate, liters per minute"));
-    Frame2 = makeFrame(QStringLiteral("Frame2"), QStringLiteral("Total Liters"));
-    liters = makeReadout(Frame2, QStringLiteral("liters"), tr("Total volume, liters"));
+    QGroupBox* Frame9 = makeFrame(QStringLiteral("Frame9"), QStringLiteral("Frequency"));
+    lblHz_ = makeReadout(Frame9, QStringLiteral("lblHz"), tr("Frequency, hertz"));
+    QGroupBox* Frame1 = makeFrame(QStringLiteral("Frame1"), QStringLiteral("Liters / min"));
+    lblLitersPerMin_ = makeReadout(Frame1, QStringLiteral("lblLitersPerMin"), tr("Flow rate, liters per minute"));
+    QGroupBox* Frame2 = makeFrame(QStringLiteral("Frame2"), QStringLiteral("Total Liters"));
+    liters_ = makeReadout(Frame2, QStringLiteral("liters"), tr("Total volume, liters"));
 
-    CWSlide1 = makeCWSlide1(this);
-    CWSlide2 = makeCWSlide2(this);
-    CWKnob1 = makeCWKnob1(this);
-    CWButton1 = makeCWButton1(this);
-    CWButton2 = makeCWButton2(this);
-    CWButton3 = makeCWButton3(this);
+    CWSlide1_ = makeCWSlide1(this);
+    CWSlide2_ = makeCWSlide2(this);
+    CWKnob1_ = makeCWKnob1(this);
+    CWButton1_ = makeCWButton1(this);
+    CWButton2_ = makeCWButton2(this);
+    CWButton3_ = makeCWButton3(this);
 
     StatusBar1_ = new StatusBar(this);
     StatusBar1_->setObjectName(QStringLiteral("StatusBar1"));
 
-    setTabOrder(CWSlide1, CWSlide2);
-    setTabOrder(CWSlide2, CWButton1);
-    setTabOrder(CWButton1, CWButton2);
-    setTabOrder(CWButton2, CWButton3);
-    setTabOrder(CWButton3, CWKnob1);
+    setTabOrder(CWSlide1_, CWSlide2_);
+    setTabOrder(CWSlide2_, CWButton1_);
+    setTabOrder(CWButton1_, CWButton2_);
+    setTabOrder(CWButton2_, CWButton3_);
+    setTabOrder(CWButton3_, CWKnob1_);
 }
 
 void frmmain::placeControls()
 {
     const int dpi = logicalDpiX();
-    placeInTwips(Frame9, 240, 120, 1572, 792, dpi);
-    placeInTwips(lblHz, 60, 240, 1452, 492, dpi);
-    placeInTwips(Frame1, 240, 1020, 1572, 792, dpi);
-    placeInTwips(lblLitersPerMin, 60, 240, 1452, 492, dpi);
-    placeInTwips(Frame2, 240, 1920, 1572, 792, dpi);
-    placeInTwips(liters, 60, 240, 1452, 492, dpi);
-    placeInTwips(CWSlide1, 2160, 180, 1272, 4272, dpi);
-    placeInTwips(CWSlide2, 3780, 180, 1272, 4272, dpi);
-    placeInTwips(CWKnob1, 180, 2880, 1632, 1572, dpi);
-    placeInTwips(CWButton1, 420, 4620, 1092, 312, dpi);
-    placeInTwips(CWButton2, 2100, 4620, 1092, 312, dpi);
-    placeInTwips(CWButton3, 3780, 4620, 1092, 312, dpi);
-
+    tavelin::placeControls(this, kFrmmainPlaces, dpi);
     StatusBar1_->setPanelWidth(twipsToPixels(kStatusPanelWidthTwips, dpi));
-    resize(twipsToPixels(kClientWidthTwips, dpi), twipsToPixels(kClientHeightTwips, dpi));
+    resize(twipsToPixels(kFrmmainClient.width, dpi), twipsToPixels(kFrmmainClient.height, dpi));
 }
 
 void frmmain::resizeEvent(QResizeEvent* event)
@@ -108,10 +94,10 @@ void frmmain::resizeEvent(QResizeEvent* event)
 
 void frmmain::connectHandlers()
 {
-    connect(CWButton1, &CWButton::Click, this, &frmmain::CWButton1_Click);
-    connect(CWButton2, &CWButton::ValueChanged, this, &frmmain::CWButton2_ValueChanged);
-    connect(CWButton3, &CWButton::ValueChanged, this, &frmmain::CWButton3_ValueChanged);
-    connect(CWKnob1, &CWKnob::ValueChanged, this, &frmmain::CWKnob1_ValueChanged);
+    connect(CWButton1_, &CWButton::Click, this, &frmmain::CWButton1_Click);
+    connect(CWButton2_, &CWButton::ValueChanged, this, &frmmain::CWButton2_ValueChanged);
+    connect(CWButton3_, &CWButton::ValueChanged, this, &frmmain::CWButton3_ValueChanged);
+    connect(CWKnob1_, &CWKnob::ValueChanged, this, &frmmain::CWKnob1_ValueChanged);
 }
 
 } // namespace tavelin
