@@ -13,6 +13,7 @@
 // "# ..." with the counts of cycles without a display write and of boxes.
 
 #include "platform/millisecond_counter.h"
+#include "platform/qt_window_timer.h"
 #include "platform/posix_text_file_channel.h"
 #include "platform/qt_file_dialog.h"
 #include "platform/qt_serial_port.h"

@@ -1,7 +1,7 @@
 // Starts the instrument: the window with its controls, then the load handler
 // opens the module's port, then the window shows.
 #include "command_line.h"
-#include "platform/message_box.h"
+#include "platform/qt_message_box.h"
 #include "platform/millisecond_counter.h"
 #include "platform/posix_text_file_channel.h"
 #include "platform/qt_file_dialog.h"

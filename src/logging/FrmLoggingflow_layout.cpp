@@ -2,7 +2,7 @@
 #include "FrmLoggingflow.h"
 
 #include "frm_loggingflow_layout.h"
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

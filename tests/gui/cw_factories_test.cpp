@@ -5,7 +5,7 @@
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 #include "platform/widgets/gauge_slider.h"
 #include "ui/main/instrument_widgets.h"
 

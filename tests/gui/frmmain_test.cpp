@@ -9,7 +9,7 @@
 #include "fakes/fake_wall_clock.h"
 #include "logging/FrmLoggingflow.h"
 #include "platform/status_bar.h"
-#include "platform/window_timer.h"
+#include "platform/qt_window_timer.h"
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"

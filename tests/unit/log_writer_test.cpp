@@ -1,19 +1,9 @@
 // The periodic log writer: the whole file as the operator gets it, the two
 // open modes, what a tick writes, and how logging stops, also on failure.
-#include "fakes/fake_message_box.h"
 #include "fakes/fake_text_file_channel.h"
-#include "fakes/fake_wall_clock.h"
-#include "fakes/fake_window_timer.h"
-#include "logging/log_writer.h"
-#include "platform/posix_text_file_channel.h"
+#include "fakes/log_writer_rig.h"
 
 #include <gtest/gtest.h>
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
-
-#include <cerrno>
 
 using namespace tavelin;
 using namespace tavelin::test;
@@ -31,42 +21,13 @@ const char kExampleHeader[] = "\r\n"
                               "\"Time, Frequency, Liters / min, Total Liters\"\r\n"
                               "\r\n";
 
-// A writer over the given channel, with the clock, state, label and timer
-// of the main window played by the test.
-struct Bench {
-    explicit Bench(TextFileChannel& channel, const QLocale& locale = QLocale::c())
-        : writer(channel, clock, state, [this] { return liters; }, tmrLogger, messages, locale)
-    {
-        tmrLogger.setInterval(1000);
-        tmrLogger.setEnabled(true);
-    }
-    void sample(double frequency, double litersPerMin, const QString& total)
-    {
-        state.dblFrequency = frequency;
-        state.dblLitersPerMin = litersPerMin;
-        liters = total;
-    }
-    void tickAt(const QTime& time)
-    {
-        clock.time = time;
-        writer.writeRow();
-    }
-
-    FakeWallClock clock{QDate(2026, 12, 7), QTime(14, 5, 8)};
-    MeasurementState state;
-    QString liters = QStringLiteral("000");
-    FakeWindowTimer tmrLogger;
-    FakeMessageBox messages;
-    LogWriter writer;
-};
-
 std::string str(const QByteArray& bytes) { return bytes.toStdString(); }
 
 TEST(LogWriter, WritesTheWorkedExampleByteForByte)
 {
     FakeTextFileChannel channel;
     channel.files[kExamplePath] = "former content\r\n";
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
     b.sample(250, 2.17, QStringLiteral("13.5"));
     b.tickAt(QTime(14, 5, 9));
@@ -84,7 +45,7 @@ TEST(LogWriter, AppendKeepsTheFileAndAddsTheHeaderRightAfterItsLastByte)
     FakeTextFileChannel channel;
     const QByteArray earlier("\"23:59:59\",1,0.01,\"7\"\r\nno terminator \xE4");
     channel.files[kExamplePath] = earlier;
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Append));
     b.tickAt(QTime(0, 0, 1));
 
@@ -95,7 +56,7 @@ TEST(LogWriter, AppendKeepsTheFileAndAddsTheHeaderRightAfterItsLastByte)
 TEST(LogWriter, RowsBeforeTheFirstSampleHoldZerosAndTheStartUpText)
 {
     FakeTextFileChannel channel;
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
     b.tickAt(QTime(14, 5, 9));
     EXPECT_TRUE(channel.files[kExamplePath].endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
@@ -113,7 +74,7 @@ TEST(LogWriter, RowTimeFollowsTheLocalesClock)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.locale);
         FakeTextFileChannel channel;
-        Bench b(channel, QLocale(QString::fromLatin1(c.locale)));
+        LogWriterRig b(channel, QLocale(QString::fromLatin1(c.locale)));
         ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
         const int headerSize = channel.files[kExamplePath].size();
         b.sample(250, 2.17, QStringLiteral("13.5"));
@@ -125,7 +86,7 @@ TEST(LogWriter, RowTimeFollowsTheLocalesClock)
 TEST(LogWriter, HeaderDateIsTheDayOfOpeningAndRowsCarryNoDate)
 {
     FakeTextFileChannel channel;
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
     b.tickAt(QTime(23, 59, 59));
     b.clock.date = QDate(2026, 12, 8);
@@ -139,7 +100,7 @@ TEST(LogWriter, HeaderDateIsTheDayOfOpeningAndRowsCarryNoDate)
 TEST(LogWriter, OpeningASecondFileClosesTheFirst)
 {
     FakeTextFileChannel channel;
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/a.txt"), FileOpenMode::Overwrite));
     ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/b.txt"), FileOpenMode::Overwrite));
     b.tickAt(QTime(1, 2, 3));
@@ -151,7 +112,7 @@ TEST(LogWriter, OpeningASecondFileClosesTheFirst)
 TEST(LogWriter, TickWithNoFileOpenWritesNothing)
 {
     FakeTextFileChannel channel;
-    Bench b(channel);
+    LogWriterRig b(channel);
     b.tickAt(QTime(14, 5, 9));
     EXPECT_EQ(channel.writes, 0);
     EXPECT_TRUE(b.messages.prompts.isEmpty());
@@ -161,7 +122,7 @@ TEST(LogWriter, TickWithNoFileOpenWritesNothing)
 TEST(LogWriter, StopLoggingWithNoFileOnlyDisablesTheTimer)
 {
     FakeTextFileChannel channel;
-    Bench b(channel);
+    LogWriterRig b(channel);
     b.writer.StopLogging();
     EXPECT_FALSE(b.tmrLogger.isEnabled());
     EXPECT_EQ(b.tmrLogger.interval(), 1000);
@@ -173,7 +134,7 @@ TEST(LogWriter, StopLoggingWithNoFileOnlyDisablesTheTimer)
 TEST(LogWriter, StopLoggingClosesTheFileAndKeepsTheInterval)
 {
     FakeTextFileChannel channel;
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
     b.tickAt(QTime(14, 5, 9));
     b.writer.StopLogging();
@@ -191,7 +152,7 @@ TEST(LogWriter, OpenFailureReportsTheReasonAndLeavesNoFileOpen)
 {
     FakeTextFileChannel channel;
     channel.openFailure = QStringLiteral("No such file or directory");
-    Bench b(channel);
+    LogWriterRig b(channel);
     QString error;
     EXPECT_FALSE(b.writer.OpenLogFile(QStringLiteral("/missing/log.txt"), FileOpenMode::Append, &error));
     EXPECT_EQ(error, channel.openFailure);
@@ -205,7 +166,7 @@ TEST(LogWriter, HeaderWriteFailureClosesTheFileAndReportsTheReason)
 {
     FakeTextFileChannel channel;
     channel.failingWrite = 3;
-    Bench b(channel);
+    LogWriterRig b(channel);
     QString error;
     EXPECT_FALSE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite, &error));
     EXPECT_EQ(error, channel.writeFailure);
@@ -217,7 +178,7 @@ TEST(LogWriter, RowWriteFailureStopsLoggingWithOneMessageAndKeepsEarlierRows)
 {
     FakeTextFileChannel channel;
     channel.failingWrite = 8 + 3; // the header, two good rows, then the disk is full
-    Bench b(channel);
+    LogWriterRig b(channel);
     ASSERT_TRUE(b.writer.OpenLogFile(QStringLiteral("/data/run 1.txt"), FileOpenMode::Overwrite));
     bool stoppedWhileBoxOpen = false;
     b.messages.onShow = [&](const QString&) {
@@ -239,91 +200,5 @@ TEST(LogWriter, RowWriteFailureStopsLoggingWithOneMessageAndKeepsEarlierRows)
     EXPECT_EQ(channel.writes, 11);
 }
 
-// The real channel, whose descriptor the test can move to another file in
-// the middle of a run, as when the disk under the log fills up.
-class MovableChannel : public TextFileChannel {
-public:
-    bool open(const QString& path, FileOpenMode mode, QString* error) override { return real.open(path, mode, error); }
-    bool isOpen() const override { return real.isOpen(); }
-    bool write(const QByteArray& record, QString* error) override { return real.write(record, error); }
-    void close() override { real.close(); }
-    bool moveTo(const QString& path) { return real.open(path, FileOpenMode::Append, nullptr); }
-
-    PosixTextFileChannel real;
-};
-
-TEST(LogWriterOnDisk, FullDeviceFailsTheHeader)
-{
-    PosixTextFileChannel channel;
-    Bench b(channel);
-    QString error;
-    EXPECT_FALSE(b.writer.OpenLogFile(QStringLiteral("/dev/full"), FileOpenMode::Append, &error));
-    EXPECT_EQ(error.toStdString(), qt_error_string(ENOSPC).toStdString());
-    EXPECT_FALSE(channel.isOpen());
-    EXPECT_TRUE(b.messages.prompts.isEmpty());
-}
-
-TEST(LogWriterOnDisk, DiskFillingUpDuringARunGivesOneMessageAndStopsLogging)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("run.txt"));
-    MovableChannel channel;
-    Bench b(channel);
-    ASSERT_TRUE(b.writer.OpenLogFile(path, FileOpenMode::Overwrite));
-    b.tickAt(QTime(14, 5, 9));
-    ASSERT_TRUE(channel.moveTo(QStringLiteral("/dev/full")));
-    b.tickAt(QTime(14, 5, 10));
-    b.tickAt(QTime(14, 5, 11));
-
-    EXPECT_EQ(b.messages.prompts, QStringList({"Cannot write to the log file " + path + ": "
-                                               + qt_error_string(ENOSPC) + ". Logging has stopped."}));
-    EXPECT_FALSE(b.tmrLogger.isEnabled());
-    EXPECT_FALSE(channel.isOpen());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
-}
-
-TEST(LogWriterOnDisk, RemovedFileIsWrittenAgainAndTheOperatorToldOnceWithoutStoppingTheRows)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("run.txt"));
-    PosixTextFileChannel channel;
-    Bench b(channel);
-    ASSERT_TRUE(b.writer.OpenLogFile(path, FileOpenMode::Overwrite));
-    b.tickAt(QTime(14, 5, 9));
-    ASSERT_TRUE(QFile::remove(path));
-    b.tickAt(QTime(14, 5, 10));
-    b.tickAt(QTime(14, 5, 11));
-    b.tickAt(QTime(14, 5, 12));
-
-    // A notice that does not wait: a waiting box would hold the ticks back.
-    EXPECT_EQ(b.messages.notices, QStringList({"The log file " + path + " was removed while logging. It has been "
-                                               "written again with every row so far, and logging goes on."}));
-    EXPECT_TRUE(b.messages.prompts.isEmpty());
-    EXPECT_TRUE(b.tmrLogger.isEnabled());
-    EXPECT_TRUE(channel.isOpen());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray data = file.readAll();
-    EXPECT_TRUE(data.startsWith("\r\n\"Veltrane Logging Program\","));
-    EXPECT_TRUE(data.endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n\"14:05:10\",0,0,\"000\"\r\n"
-                              "\"14:05:11\",0,0,\"000\"\r\n\"14:05:12\",0,0,\"000\"\r\n"));
-}
-
-TEST(LogWriterOnDisk, PathBelowARegularFileFailsToOpenWithTheSystemsReason)
-{
-    QTemporaryFile plain;
-    ASSERT_TRUE(plain.open());
-    PosixTextFileChannel channel;
-    Bench b(channel);
-    QString error;
-    EXPECT_FALSE(b.writer.OpenLogFile(plain.fileName() + "/log.txt", FileOpenMode::Overwrite, &error));
-    EXPECT_EQ(error.toStdString(), qt_error_string(ENOTDIR).toStdString());
-    EXPECT_FALSE(channel.isOpen());
-    EXPECT_TRUE(b.messages.prompts.isEmpty());
-}
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "platform/widgets/cw_button.h"
 
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 
 #include <QKeyEvent>
 #include <QPainter>

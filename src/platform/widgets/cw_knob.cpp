@@ -1,7 +1,7 @@
 #include "platform/widgets/cw_knob.h"
 
 #include "platform/widgets/focus_frame.h"
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 #include "platform/widgets/scale_ticks.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "platform/widgets/cw_slide.h"
 
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 #include "platform/widgets/focus_frame.h"
 #include "platform/widgets/gauge_slider.h"
 #include "platform/widgets/scale_ticks.h"

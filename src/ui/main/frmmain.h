@@ -5,7 +5,7 @@
 // and its handlers are the operator's controls.
 
 #include "logging/log_writer.h"
-#include "platform/window_timer.h"
+#include "platform/qt_window_timer.h"
 #include "sensor/module1.h"
 #include "sensor/sensor_display.h"
 

@@ -8,7 +8,7 @@
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "window_timer.h"
+#include "qt_window_timer.h"
 
 namespace tavelin {
 

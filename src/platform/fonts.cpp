@@ -1,4 +1,4 @@
-#include "platform/widgets/fonts.h"
+#include "platform/fonts.h"
 
 #include <QFontDatabase>
 #include <QString>

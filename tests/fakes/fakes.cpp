@@ -1,1 +1,0 @@
-#include "fake_serial_port.h"
