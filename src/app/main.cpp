@@ -22,7 +22,7 @@ int main(int argc, char* argv[])
     tavelin::CommandLine options;
     {
         QCoreApplication parsing(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("tavelin"));
+        QCoreApplication::setApplicationName(QString::fromLatin1(tavelin::kApplicationTitle));
         options = tavelin::parseCommandLine(QCoreApplication::arguments());
     }
     if (!options.error.isEmpty()) {
@@ -39,7 +39,7 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tavelin"));
+    QApplication::setApplicationName(QString::fromLatin1(tavelin::kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(TAVELIN_VERSION));
     // The program ends when its instrument window closes, not when the last
     // window of any kind (a message box, the logging dialog) goes.

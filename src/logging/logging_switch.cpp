@@ -1,6 +1,6 @@
 #include "logging_switch.h"
 
-#include "FrmLoggingflow.h"
+#include "frm_loggingflow.h"
 #include "log_writer.h"
 
 namespace tavelin {

@@ -3,7 +3,6 @@
 #include "measurement_state.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
-#include "platform/text_pieces.h"
 #include "sensor_constants.h"
 #include "sensor_display.h"
 #include "serial_transaction.h"
@@ -49,12 +48,12 @@ void FlowSampler::runCycle()
 
     link_.SendCommand(QString::fromLatin1(sensor::kReadCommand.data(), int(sensor::kReadCommand.size())));
     const QString reply = link_.GetReply();
-    if (text::left(reply, 1) != QLatin1Char(sensor::kValidReplyMarker)) {
+    if (!reply.startsWith(QLatin1Char(sensor::kValidReplyMarker))) {
         messages_.show(noValidReturn);
         return;
     }
 
-    const QString body = text::mid(reply, sensor::kBodyStart, sensor::kBodyLength);
+    const QString body = reply.mid(sensor::kBodyStart - 1, sensor::kBodyLength);
     if (body.isEmpty())
         return;
 

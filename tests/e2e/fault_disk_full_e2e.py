@@ -17,9 +17,8 @@ import subprocess
 import sys
 import time
 
-from fault_rig import APPEND, box_text, boxes, parse_rows, start_logging, terminate, wait_box
-from harness import Session, check, parse_args
-from logging_e2e import header
+from fault_rig import box_text, boxes, header, parse_rows, start_logging, terminate, wait_box
+from harness import APPEND, Session, check, parse_args
 
 DISK = 16384
 PAGE = 4096
@@ -76,7 +75,7 @@ def main():
 
     with Session(paths) as s:
         days = [datetime.date.today()]
-        start_logging(s, path, mode=APPEND, half_second=True, new_file=False)
+        start_logging(s, path, mode=APPEND, interval="0.5", new_file=False)
         wid = wait_box(s, timeout=20.0)
         text = box_text(s, wid)
         check(path in text and "No space left on device" in text, "the box says %r" % text)

@@ -26,7 +26,7 @@ def main():
     if os.path.exists(path):
         os.remove(path)
     with Session(paths, sim_args=["--constant", "%g" % READING]) as s:
-        start_logging(s, path, half_second=True)
+        start_logging(s, path, interval="0.5")
         s.main.click_twips(CWBUTTON1)  # Start
         wait_commands(s, 2, 10.0)
         wait_until(lambda: row_count(path) >= 6, 10.0, "six rows")

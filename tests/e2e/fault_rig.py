@@ -1,17 +1,18 @@
-"""What the fault tests add to the harness: the program's message boxes (found
-by title, read through the clipboard, closed with Return), a logging run set
-up through the Logger dialog, the rows of a log file, the read commands the
-module received, the program's CPU time, and a check that the window still
-answers the operator."""
+"""What the logging and fault tests add to the harness: the program's message
+boxes (found by title, read through the clipboard, closed with Return), a
+logging run set up through the Logger dialog, the header and rows of a log
+file, the read commands the module received, the program's CPU time, and a
+check that the window still answers the operator."""
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import time
 
-from harness import CWBUTTON1, CWBUTTON2, HarnessError, check, parse_args, wait_until
-from logging_e2e import APPEND, FRAME1, INTERVAL_LIST, OK, OVERWRITE, ROW, SELECT_FILE, WRITE_TO_FILE
+from harness import (APPEND, CWBUTTON1, CWBUTTON2, FRAME1, INTERVAL_LIST, OK, OVERWRITE, SELECT_FILE, WRITE_TO_FILE,
+                     HarnessError, check, parse_args, wait_until)
 
 NO_VALID_RETURN = "NO VALID RETURN FROM pH MODULE"
 PORT_NOT_OPEN = "Port Not open"
@@ -78,28 +79,50 @@ def move_aside(s, wid):
 
 # --- logging -----------------------------------------------------------------
 
-def start_logging(s, path, mode=OVERWRITE, half_second=False, new_file=True):
-    """Logging switch on; Write to File, the file, the mode, 1 s or 0.5 s, OK."""
+def start_logging(s, path=None, mode=OVERWRITE, interval="1", new_file=True):
+    """Logging switch on; Write to File, the file (typed, or the one preset in
+    the file dialog when path is None), the mode, the interval ("1", "0.5", or
+    None to keep the previous run's), OK."""
     s.main.click_twips(CWBUTTON2)
     dialog = s.window("^Logger$")
     dialog.click_twips(WRITE_TO_FILE, origin=FRAME1)
     dialog.click_twips(SELECT_FILE)
     s.accept_file_dialog(path)
-    if new_file:
+    if path and new_file:
         s.window("^Select File$").wait_for_focus()  # "... does not exist. Create the file?"
-        s.key("Return")
+        s.key("Return")  # Yes
         s.wait_gone("^Select File$")
     dialog.click_twips(mode)
-    dialog.click_twips(INTERVAL_LIST, origin=FRAME1)
-    time.sleep(0.5)  # the list opens
-    s.key(*(("End", "Return") if half_second else ("End", "Up", "Return")))
+    if interval:
+        dialog.click_twips(INTERVAL_LIST, origin=FRAME1)
+        time.sleep(0.5)  # the list opens
+        s.key(*(("End", "Return") if interval == "0.5" else ("End", "Up", "Return")))  # 0.5 is last, 1 before it
     dialog.click_twips(OK)
     s.wait_gone("^Logger$")
 
 
+COLUMN_NAMES = '"Time, Frequency, Liters / min, Total Liters"'
+ROW = re.compile(r'"(\d\d):(\d\d):(\d\d)",([^,]+),([^,]+),"([^"]*)"\Z')
+
+
+def header(path, dates):
+    """The header block a run writes, for each date the run may have seen."""
+    return [("\r\n".join(['', '"Veltrane Logging Program",#%s#' % day.isoformat(), '"Version: 1.0"', '',
+                          '"Log File: %s"' % path, '', COLUMN_NAMES, '', ''])
+             ).encode() for day in dates]
+
+
+def split_header(data, path, dates):
+    """What follows the header block at the start of data."""
+    for block in header(path, dates):
+        if data.startswith(block):
+            return data[len(block):]
+    raise AssertionError("no header block for %s at %r" % (path, data[:200]))
+
+
 def lines_after_header(data):
-    """The lines after the column names and the empty line below them."""
-    marker = b'"Time, Frequency, Liters / min, Total Liters"\r\n\r\n'
+    """The lines after the last header's column names and the empty line below them."""
+    marker = (COLUMN_NAMES + "\r\n\r\n").encode()
     at = data.rfind(marker)
     check(at >= 0, "no header in the log file")
     return data[at + len(marker):]

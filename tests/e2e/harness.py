@@ -23,16 +23,39 @@ import time
 
 TOOLS = ("Xvfb", "xdotool", "xdpyinfo", "import")
 
-# Controls of the instrument window: (left, top, width, height) in twips.
-CWBUTTON1 = (420, 4620, 1092, 312)  # Start/Stop
-CWBUTTON2 = (2100, 4620, 1092, 312)  # Logging
-CWBUTTON3 = (3780, 4620, 1092, 312)  # Reset
-READOUTS = {  # frame origin + label rectangle
-    "lblHz": ((240, 120), (60, 240, 1452, 492)),
-    "lblLitersPerMin": ((240, 1020), (60, 240, 1452, 492)),
-    "liters": ((240, 1920), (60, 240, 1452, 492)),
-}
-MAIN_CLIENT_TWIPS = (5280, 5340)
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "src")
+
+
+def read_layout(header):
+    """A window's layout table from the program's source: each control's
+    (left, top, width, height) in twips with its container's origin, and the
+    client area's (width, height)."""
+    with open(os.path.join(SOURCE, header)) as source:
+        text = source.read()
+    rows = re.findall(r'\{"(\w+)", (?:"(\w+)"|nullptr), (\d+), (\d+), (\d+), (\d+)\}', text)
+    rects = {name: tuple(int(v) for v in rect) for name, _, *rect in rows}
+    places = {name: (rects[name], rects[container][:2] if container else (0, 0)) for name, container, *_ in rows}
+    client = tuple(int(v) for v in re.search(r"Client\{(\d+), (\d+)\}", text).groups())
+    return places, client
+
+
+# The instrument window: (left, top, width, height) in twips.
+MAIN_PLACES, MAIN_CLIENT_TWIPS = read_layout("ui/main/frmmain_layout.h")
+CWBUTTON1 = MAIN_PLACES["CWButton1"][0]  # Start/Stop
+CWBUTTON2 = MAIN_PLACES["CWButton2"][0]  # Logging
+CWBUTTON3 = MAIN_PLACES["CWButton3"][0]  # Reset
+READOUTS = {name: (MAIN_PLACES[name][1], MAIN_PLACES[name][0])  # frame origin + label rectangle
+            for name in ("lblHz", "lblLitersPerMin", "liters")}
+
+# The Logger dialog: controls of the dialog, and those inside Frame1.
+LOGGER_PLACES, _ = read_layout("logging/frm_loggingflow_layout.h")
+FRAME1 = LOGGER_PLACES["Frame1"][0][:2]
+WRITE_TO_FILE = LOGGER_PLACES["optDatafile1"][0]  # in Frame1
+INTERVAL_LIST = LOGGER_PLACES["cmbInterval"][0]  # in Frame1
+APPEND = LOGGER_PLACES["optAppend0"][0]
+OVERWRITE = LOGGER_PLACES["optAppend1"][0]
+SELECT_FILE = LOGGER_PLACES["cmdSelect"][0]
+OK = LOGGER_PLACES["cmdExit"][0]
 
 
 class HarnessError(Exception):

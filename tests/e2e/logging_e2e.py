@@ -11,46 +11,10 @@ import os
 import re
 import time
 
-from harness import CWBUTTON1, CWBUTTON2, Session, check, parse_args
+from fault_rig import PULSES_PER_LITER, parse_rows, split_header, start_logging
+from harness import APPEND, CWBUTTON1, CWBUTTON2, Session, check, parse_args
 
 READING = 250.0  # Hz, every reply
-PULSES_PER_LITER = 6900
-
-# The Logger dialog, in twips: controls of the dialog, and those inside Frame1.
-FRAME1 = (120, 120)
-WRITE_TO_FILE = (120, 720, 1212, 252)  # in Frame1
-INTERVAL_LIST = (2040, 780, 792, 288)  # in Frame1
-APPEND = (720, 1200, 1332, 252)
-OVERWRITE = (720, 1440, 1332, 252)
-SELECT_FILE = (600, 1920, 972, 372)
-OK = (1920, 1920, 972, 372)
-
-ROW = re.compile(r'"(\d\d):(\d\d):(\d\d)",([^,]+),([^,]+),"([^"]*)"\Z')
-
-
-def header(path, dates):
-    """The header block a run writes, for each date the run may have seen."""
-    return [("\r\n".join(['', '"Veltrane Logging Program",#%s#' % day.isoformat(), '"Version: 1.0"', '',
-                          '"Log File: %s"' % path, '', '"Time, Frequency, Liters / min, Total Liters"', '', ''])
-             ).encode() for day in dates]
-
-
-def split_header(data, path, dates):
-    for block in header(path, dates):
-        if data.startswith(block):
-            return data[len(block):]
-    raise AssertionError("no header block for %s at %r" % (path, data[:200]))
-
-
-def parse_rows(data):
-    check(data.endswith(b"\r\n"), "the last row does not end with CR LF: %r" % data[-40:])
-    rows = []
-    for line in data.decode().split("\r\n")[:-1]:
-        match = ROW.match(line)
-        check(match, "not a row: %r" % line)
-        h, m, s, frequency, flow, total = match.groups()
-        rows.append((int(h) * 3600 + int(m) * 60 + int(s), frequency, flow, total))
-    return rows
 
 
 def check_row_times(rows):
@@ -73,26 +37,6 @@ def check_sampled_rows(rows):
     check(totals == sorted(totals) and totals[-1] > totals[0], "totals do not grow: %s" % totals)
 
 
-def start_run(s, mode, typed_name=None):
-    """Logging switch on, then the dialog: Write to File, the file, the mode, OK."""
-    s.main.click_twips(CWBUTTON2)
-    dialog = s.window("^Logger$")
-    dialog.click_twips(WRITE_TO_FILE, origin=FRAME1)
-    dialog.click_twips(SELECT_FILE)
-    s.accept_file_dialog(typed_name)  # a new name, or the preset kept
-    if typed_name:
-        s.window("^Select File$").wait_for_focus()  # "... does not exist. Create the file?"
-        s.key("Return")  # Yes
-        s.wait_gone("^Select File$")
-    dialog.click_twips(mode)
-    if mode == OVERWRITE:
-        dialog.click_twips(INTERVAL_LIST, origin=FRAME1)
-        time.sleep(0.5)  # the list opens
-        s.key("End", "Up", "Return")  # the entry before 0.5: 1 s
-    dialog.click_twips(OK)
-    s.wait_gone("^Logger$")
-
-
 def main():
     paths = parse_args(__doc__)
     path = os.path.join(paths.work, "flow log, e2e.txt")
@@ -101,7 +45,7 @@ def main():
 
     with Session(paths, sim_args=["--constant", "%g" % READING]) as s:
         first_day = datetime.date.today()
-        start_run(s, OVERWRITE, typed_name=path)
+        start_logging(s, path)
         time.sleep(2.5)  # rows of the start-up values
         s.main.click_twips(CWBUTTON1)  # sampling on
         time.sleep(4.5)
@@ -112,7 +56,7 @@ def main():
         time.sleep(1.5)
         check(os.path.getsize(path) == len(first_run), "rows written after Logging was switched off")
 
-        start_run(s, APPEND)  # the same file, preset in the file dialog
+        start_logging(s, mode=APPEND, interval=None)  # the same file, preset in the file dialog
         time.sleep(2.5)
         s.main.click_twips(CWBUTTON2)  # logging off
         time.sleep(0.5)

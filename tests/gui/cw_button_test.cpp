@@ -168,18 +168,18 @@ TEST(CWButtonDrawing, BodyIsButtonFaceWhenOffAndGreenWhenOn)
     ASSERT_NE(face, QColor(0, 255, 0));
 
     EXPECT_EQ(test::pixelAt(*button, bodyPoint()), face);
-    EXPECT_FALSE(test::saveSnapshot(*button, QStringLiteral("switch-logging-off")).isEmpty());
+    test::saveSnapshot(*button, QStringLiteral("switch-logging-off"));
 
     button->setValue(true);
     EXPECT_EQ(test::pixelAt(*button, bodyPoint()), QColor(0, 255, 0));
-    EXPECT_FALSE(test::saveSnapshot(*button, QStringLiteral("switch-logging-on")).isEmpty());
+    test::saveSnapshot(*button, QStringLiteral("switch-logging-on"));
 
     // Held down, the body sinks by a pixel and keeps its colour.
     button->setMode(CWButton::Mode::Momentary);
     button->setValue(false);
     QTest::mousePress(button.get(), Qt::LeftButton);
     EXPECT_EQ(test::pixelAt(*button, bodyPoint() + QPoint(1, 1)), QColor(0, 255, 0));
-    EXPECT_FALSE(test::saveSnapshot(*button, QStringLiteral("switch-held")).isEmpty());
+    test::saveSnapshot(*button, QStringLiteral("switch-held"));
     QTest::mouseRelease(button.get(), Qt::LeftButton);
     EXPECT_EQ(test::pixelAt(*button, bodyPoint()), face);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Pictures of the instrument widgets for a person to look at: each grab goes
-// to widget-snapshots/<name>.png in the folder the tests run in.
+// Pictures of the instrument widgets for a person to look at, taken only when
+// TAVELIN_SNAPSHOTS names a folder: each grab goes to <folder>/<name>.png.
+// They check nothing; the pixel tests do.
 
 #include <QDir>
 #include <QImage>
@@ -9,14 +10,15 @@
 
 namespace tavelin::test {
 
-// Saves the widget as it is drawn now; returns the path written, or an empty
-// string when the file could not be written.
-inline QString saveSnapshot(QWidget& widget, const QString& name)
+inline void saveSnapshot(QWidget& widget, const QString& name)
 {
-    QDir folder(QDir::currentPath());
-    folder.mkpath(QStringLiteral("widget-snapshots"));
-    const QString path = folder.filePath(QStringLiteral("widget-snapshots/%1.png").arg(name));
-    return widget.grab().save(path) ? path : QString();
+    const QString folder = qEnvironmentVariable("TAVELIN_SNAPSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (!widget.grab().save(path))
+        qWarning("cannot write the snapshot %s", qPrintable(path));
 }
 
 // The colour of a pixel of the widget's current drawing.

@@ -7,7 +7,7 @@
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_text_file_channel.h"
 #include "fakes/fake_wall_clock.h"
-#include "logging/FrmLoggingflow.h"
+#include "logging/frm_loggingflow.h"
 #include "platform/status_bar.h"
 #include "platform/qt_window_timer.h"
 #include "platform/widgets/cw_button.h"
@@ -17,6 +17,7 @@
 #include "ui/main/frmmain_layout.h"
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -114,6 +115,27 @@ TEST(MainWindow, StartEnablesSamplingAndATickSendsTheReadCommand)
     m.click("CWButton1");
     EXPECT_FALSE(m.timer("tmrRd")->isEnabled());
     EXPECT_EQ(m.timer("tmrRd")->interval(), 1000);
+}
+
+TEST(MainWindow, SwitchesNameTheirActionAndControlsCarryAccessibleNames)
+{
+    Window m;
+    const struct {
+        const char* name;
+        const char* offText;
+        const char* textAfterClick;
+    } switches[] = {{"CWButton1", "Start", "Stop"}, {"CWButton2", "Logging", "Logging"}, {"CWButton3", "Reset", "Reset"}};
+    for (const auto& row : switches) {
+        EXPECT_EQ(m.button(row.name)->text(), QLatin1String(row.offText));
+        m.click(row.name);
+        EXPECT_EQ(m.button(row.name)->text(), QLatin1String(row.textAfterClick));
+    }
+    for (const TwipsPlace& place : kFrmmainPlaces) {
+        QWidget* control = placedControl(m.w.get(), place);
+        if (!qobject_cast<QGroupBox*>(control)) {
+            EXPECT_FALSE(control->accessibleName().isEmpty()) << place.control;
+        }
+    }
 }
 
 TEST(MainWindow, StopAndStartAgainKeepsTheTotal)

@@ -5,7 +5,7 @@
 #include "fakes/fake_text_file_channel.h"
 #include "fakes/fake_wall_clock.h"
 #include "fakes/fake_window_timer.h"
-#include "logging/FrmLoggingflow.h"
+#include "logging/frm_loggingflow.h"
 #include "logging/log_writer.h"
 #include "logging/logging_switch.h"
 #include "platform/status_panel.h"

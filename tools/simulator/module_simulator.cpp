@@ -63,18 +63,6 @@ void ModuleSimulator::setFault(Fault fault)
     fault_ = fault;
 }
 
-Fault ModuleSimulator::fault() const
-{
-    std::lock_guard<std::mutex> lock(configMutex_);
-    return fault_;
-}
-
-void ModuleSimulator::setReadingSource(std::unique_ptr<ReadingSource> source)
-{
-    std::lock_guard<std::mutex> lock(configMutex_);
-    source_ = std::move(source);
-}
-
 void ModuleSimulator::setCommandObserver(CommandObserver observer)
 {
     std::lock_guard<std::mutex> lock(configMutex_);

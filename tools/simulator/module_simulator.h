@@ -44,8 +44,6 @@ public:
     std::string slavePath() const;
 
     void setFault(Fault fault);
-    Fault fault() const;
-    void setReadingSource(std::unique_ptr<ReadingSource> source);
     // Called on the simulator's thread for each read command, after it is
     // recorded and before it is answered. Keep it short.
     void setCommandObserver(CommandObserver observer);

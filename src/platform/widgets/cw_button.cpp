@@ -41,7 +41,7 @@ CWButton::CWButton(QWidget* parent)
     // a press (and when the pointer slides back over it while held),
     // released() when it is let go or the pointer slides off.
     connect(this, &QAbstractButton::pressed, this, [this] {
-        if (m_mode == Mode::Momentary)
+        if (mode_ == Mode::Momentary)
             setChecked(true);
     });
     connect(this, &QAbstractButton::released, this, &CWButton::releaseMomentary);
@@ -49,19 +49,19 @@ CWButton::CWButton(QWidget* parent)
 
 void CWButton::setMode(Mode mode)
 {
-    m_mode = mode;
+    mode_ = mode;
 }
 
 void CWButton::setOffText(const QString& text)
 {
-    m_offText = text;
+    offText_ = text;
     if (!isChecked())
         setText(text);
 }
 
 void CWButton::setOnText(const QString& text)
 {
-    m_onText = text;
+    onText_ = text;
     if (isChecked())
         setText(text);
 }
@@ -69,20 +69,20 @@ void CWButton::setOnText(const QString& text)
 QSize CWButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    const int textWidth = qMax(metrics.horizontalAdvance(m_offText), metrics.horizontalAdvance(m_onText));
+    const int textWidth = qMax(metrics.horizontalAdvance(offText_), metrics.horizontalAdvance(onText_));
     return QSize(textWidth + 16, metrics.height() + 8);
 }
 
 void CWButton::onStateChanged(bool on)
 {
-    setText(on ? m_onText : m_offText);
+    setText(on ? onText_ : offText_);
     update();
     Q_EMIT ValueChanged(on);
 }
 
 void CWButton::releaseMomentary()
 {
-    if (m_mode == Mode::Momentary && !isDown())
+    if (mode_ == Mode::Momentary && !isDown())
         setChecked(false);
 }
 
@@ -90,7 +90,7 @@ void CWButton::releaseMomentary()
 // switch toggles, a momentary one goes back to Off.
 void CWButton::nextCheckState()
 {
-    if (m_mode == Mode::Latching)
+    if (mode_ == Mode::Latching)
         setChecked(!isChecked());
     else
         setChecked(false);

@@ -17,12 +17,9 @@ public:
     explicit CWButton(QWidget* parent = nullptr);
 
     void setMode(Mode mode);
-    Mode mode() const { return m_mode; }
 
     void setOffText(const QString& text);
     void setOnText(const QString& text);
-    QString offText() const { return m_offText; }
-    QString onText() const { return m_onText; }
 
     // True while the switch is On.
     bool Value() const { return isChecked(); }
@@ -52,9 +49,9 @@ private:
     void onStateChanged(bool on);
     void releaseMomentary();
 
-    Mode m_mode = Mode::Latching;
-    QString m_offText;
-    QString m_onText;
+    Mode mode_ = Mode::Latching;
+    QString offText_;
+    QString onText_;
 };
 
 } // namespace tavelin

@@ -23,111 +23,111 @@ const int kPageSteps = kStepsPerMinorTick;
 
 CWKnob::CWKnob(QWidget* parent)
     : QWidget(parent)
-    , m_caption(new QLabel(this))
-    , m_knob(new QwtKnob(this))
+    , caption_(new QLabel(this))
+    , knob_(new QwtKnob(this))
 {
     setFont(instrumentFont());
     // The widget itself takes the focus and hands keys to the knob, so that
     // its accessible name is the one announced.
     setFocusPolicy(Qt::StrongFocus);
 
-    m_caption->setObjectName(QStringLiteral("Caption"));
-    m_caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    m_caption->setWordWrap(true);
+    caption_->setObjectName(QStringLiteral("Caption"));
+    caption_->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    caption_->setWordWrap(true);
 
-    m_knob->setObjectName(QStringLiteral("Pointer-1"));
-    m_knob->setFocusPolicy(Qt::NoFocus);
-    m_knob->setTotalAngle(kSweepDegrees);
-    m_knob->setNumTurns(1);
-    m_knob->setWrapping(false);
-    m_knob->setTracking(true);
-    m_knob->setStepAlignment(true);
-    m_knob->setKnobStyle(QwtKnob::Raised);   // the "Knob" body
-    m_knob->setMarkerStyle(QwtKnob::Dot);    // the "Divot", dark on the light body
-    m_knob->setMarkerSize(6);
-    m_knob->setBorderWidth(1);
-    m_knob->setKnobWidth(0); // as large as the widget allows
-    m_knob->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    m_knob->scaleDraw()->setTickLength(QwtScaleDiv::MajorTick, 4);
-    m_knob->scaleDraw()->setTickLength(QwtScaleDiv::MediumTick, 3);
-    m_knob->scaleDraw()->setTickLength(QwtScaleDiv::MinorTick, 2);
-    m_knob->scaleDraw()->setSpacing(2);
+    knob_->setObjectName(QStringLiteral("Pointer-1"));
+    knob_->setFocusPolicy(Qt::NoFocus);
+    knob_->setTotalAngle(kSweepDegrees);
+    knob_->setNumTurns(1);
+    knob_->setWrapping(false);
+    knob_->setTracking(true);
+    knob_->setStepAlignment(true);
+    knob_->setKnobStyle(QwtKnob::Raised);   // the "Knob" body
+    knob_->setMarkerStyle(QwtKnob::Dot);    // the "Divot", dark on the light body
+    knob_->setMarkerSize(6);
+    knob_->setBorderWidth(1);
+    knob_->setKnobWidth(0); // as large as the widget allows
+    knob_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    knob_->scaleDraw()->setTickLength(QwtScaleDiv::MajorTick, 4);
+    knob_->scaleDraw()->setTickLength(QwtScaleDiv::MediumTick, 3);
+    knob_->scaleDraw()->setTickLength(QwtScaleDiv::MinorTick, 2);
+    knob_->scaleDraw()->setSpacing(2);
 
-    QPalette colours = m_knob->palette();
+    QPalette colours = knob_->palette();
     colours.setColor(QPalette::Text, colours.color(QPalette::WindowText));
-    m_knob->setPalette(colours);
+    knob_->setPalette(colours);
 
     // The sweep leaves the bottom of the scale open: the caption sits there,
     // over the knob's own area, so that the knob can use the full height.
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(kFocusMargin, kFocusMargin, kFocusMargin, kFocusMargin);
-    layout->addWidget(m_knob, 0, 0);
-    layout->addWidget(m_caption, 0, 0, Qt::AlignHCenter | Qt::AlignBottom);
-    m_caption->raise();
-    m_caption->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(knob_, 0, 0);
+    layout->addWidget(caption_, 0, 0, Qt::AlignHCenter | Qt::AlignBottom);
+    caption_->raise();
+    caption_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     setAxis(0.0, 10.0, 1.0, 0.5);
-    connect(m_knob, &QwtKnob::valueChanged, this, &CWKnob::onKnobMoved);
+    connect(knob_, &QwtKnob::valueChanged, this, &CWKnob::onKnobMoved);
 }
 
 void CWKnob::setCaption(const QString& caption, const QColor& colour)
 {
-    m_caption->setText(caption);
-    QPalette colours = m_caption->palette();
+    caption_->setText(caption);
+    QPalette colours = caption_->palette();
     colours.setColor(QPalette::WindowText, colour);
-    m_caption->setPalette(colours);
+    caption_->setPalette(colours);
 }
 
 QString CWKnob::caption() const
 {
-    return m_caption->text();
+    return caption_->text();
 }
 
 void CWKnob::setAxis(double minimum, double maximum, double majorStep, double minorStep)
 {
-    const bool wasProgrammatic = m_programmatic;
-    m_programmatic = true;
-    m_knob->setScale(buildScaleDiv(minimum, maximum, TickSpacing{majorStep, minorStep}));
+    const bool wasProgrammatic = programmatic_;
+    programmatic_ = true;
+    knob_->setScale(buildScaleDiv(minimum, maximum, TickSpacing{majorStep, minorStep}));
     if (minorStep > 0.0 && maximum > minimum)
-        m_knob->setTotalSteps(static_cast<uint>(qRound((maximum - minimum) / minorStep * kStepsPerMinorTick)));
-    m_knob->setSingleSteps(1);
-    m_knob->setPageSteps(kPageSteps);
-    m_value = m_knob->value();
-    m_programmatic = wasProgrammatic;
+        knob_->setTotalSteps(static_cast<uint>(qRound((maximum - minimum) / minorStep * kStepsPerMinorTick)));
+    knob_->setSingleSteps(1);
+    knob_->setPageSteps(kPageSteps);
+    value_ = knob_->value();
+    programmatic_ = wasProgrammatic;
 }
 
 double CWKnob::axisMinimum() const
 {
-    return m_knob->lowerBound();
+    return knob_->lowerBound();
 }
 
 double CWKnob::axisMaximum() const
 {
-    return m_knob->upperBound();
+    return knob_->upperBound();
 }
 
 void CWKnob::setValue(double value)
 {
-    const bool wasProgrammatic = m_programmatic;
-    m_programmatic = true;
-    m_knob->setValue(value);
-    m_value = m_knob->value();
-    m_programmatic = wasProgrammatic;
+    const bool wasProgrammatic = programmatic_;
+    programmatic_ = true;
+    knob_->setValue(value);
+    value_ = knob_->value();
+    programmatic_ = wasProgrammatic;
 }
 
 double CWKnob::Value() const
 {
-    return m_knob->value();
+    return knob_->value();
 }
 
 // Qwt also announces values set by the program and every scale change, even
 // an unchanged value; only a real turn by the operator goes out.
 void CWKnob::onKnobMoved(double value)
 {
-    if (m_programmatic || value == m_value)
+    if (programmatic_ || value == value_)
         return;
-    const double previous = m_value;
-    m_value = value;
+    const double previous = value_;
+    value_ = value;
     Q_EMIT ValueChanged(value, previous);
 }
 
@@ -144,7 +144,7 @@ void CWKnob::keyPressEvent(QKeyEvent* event)
     case Qt::Key_PageDown:
     case Qt::Key_Home:
     case Qt::Key_End:
-        QCoreApplication::sendEvent(m_knob, event);
+        QCoreApplication::sendEvent(knob_, event);
         break;
     default:
         QWidget::keyPressEvent(event);
@@ -154,7 +154,7 @@ void CWKnob::keyPressEvent(QKeyEvent* event)
 // Wheel turns over the caption or the margin turn the knob as well.
 void CWKnob::wheelEvent(QWheelEvent* event)
 {
-    QCoreApplication::sendEvent(m_knob, event);
+    QCoreApplication::sendEvent(knob_, event);
 }
 
 void CWKnob::paintEvent(QPaintEvent*)

@@ -39,7 +39,7 @@ public:
     double Value() const;
 
     // The knob itself, for looking at its scale and geometry.
-    const QwtKnob* pointer() const { return m_knob; }
+    const QwtKnob* pointer() const { return knob_; }
 
 Q_SIGNALS:
     // The operator turned the knob from previousValue to value.
@@ -55,10 +55,10 @@ protected:
 private:
     void onKnobMoved(double value);
 
-    QLabel* m_caption = nullptr;
-    QwtKnob* m_knob = nullptr;
-    double m_value = 0.0;     // the position last reported (or set)
-    bool m_programmatic = false; // inside setValue / setAxis
+    QLabel* caption_ = nullptr;
+    QwtKnob* knob_ = nullptr;
+    double value_ = 0.0;     // the position last reported (or set)
+    bool programmatic_ = false; // inside setValue / setAxis
 };
 
 } // namespace tavelin

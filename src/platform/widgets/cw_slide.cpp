@@ -21,74 +21,74 @@ const QSize kThumbSize(22, 9);
 
 CWSlide::CWSlide(QWidget* parent)
     : QWidget(parent)
-    , m_caption(new QLabel(this))
-    , m_pointer(new GaugeSlider(this))
+    , caption_(new QLabel(this))
+    , pointer_(new GaugeSlider(this))
 {
     setFont(instrumentFont());
     // Reached with Tab so that a screen reader can announce it; it takes no
     // input.
     setFocusPolicy(Qt::TabFocus);
 
-    m_caption->setObjectName(QStringLiteral("Caption"));
-    m_caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_caption->setWordWrap(true);
+    caption_->setObjectName(QStringLiteral("Caption"));
+    caption_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    caption_->setWordWrap(true);
 
-    m_pointer->setObjectName(QStringLiteral("Pointer-1"));
-    m_pointer->setReadOnly(true);
-    m_pointer->setFocusPolicy(Qt::NoFocus);
-    m_pointer->setScalePosition(QwtSlider::TrailingScale); // the Axis, left of the channel
-    m_pointer->setTrough(true);
-    m_pointer->setGroove(false);
-    m_pointer->setBorderWidth(1);
-    m_pointer->setSpacing(2);
-    m_pointer->setHandleSize(kThumbSize);
+    pointer_->setObjectName(QStringLiteral("Pointer-1"));
+    pointer_->setReadOnly(true);
+    pointer_->setFocusPolicy(Qt::NoFocus);
+    pointer_->setScalePosition(QwtSlider::TrailingScale); // the Axis, left of the channel
+    pointer_->setTrough(true);
+    pointer_->setGroove(false);
+    pointer_->setBorderWidth(1);
+    pointer_->setSpacing(2);
+    pointer_->setHandleSize(kThumbSize);
 
     // Qwt draws tick labels in Text and the thumb in Button.
-    QPalette colours = m_pointer->palette();
+    QPalette colours = pointer_->palette();
     colours.setColor(QPalette::Text, colours.color(QPalette::WindowText));
     colours.setColor(QPalette::Button, kThumbColour);
-    m_pointer->setPalette(colours);
+    pointer_->setPalette(colours);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kFocusMargin, kFocusMargin, kFocusMargin, kFocusMargin);
     layout->setSpacing(2);
-    layout->addWidget(m_caption);
-    layout->addWidget(m_pointer, 1, Qt::AlignHCenter);
+    layout->addWidget(caption_);
+    layout->addWidget(pointer_, 1, Qt::AlignHCenter);
 
-    setAxis(m_minimum, m_maximum, 1.0, 0.5);
+    setAxis(minimum_, maximum_, 1.0, 0.5);
 }
 
 void CWSlide::setCaption(const QString& caption)
 {
-    m_caption->setText(caption);
+    caption_->setText(caption);
 }
 
 QString CWSlide::caption() const
 {
-    return m_caption->text();
+    return caption_->text();
 }
 
 void CWSlide::setAxis(double minimum, double maximum, double majorStep, double minorStep)
 {
-    m_minimum = minimum;
-    m_maximum = maximum;
-    m_pointer->setScale(buildScaleDiv(minimum, maximum, TickSpacing{majorStep, minorStep}));
+    minimum_ = minimum;
+    maximum_ = maximum;
+    pointer_->setScale(buildScaleDiv(minimum, maximum, TickSpacing{majorStep, minorStep}));
 }
 
 void CWSlide::setAxisMaximum(double maximum)
 {
-    const TickSpacing spacing = readableSpacing(m_minimum, maximum);
-    setAxis(m_minimum, maximum, spacing.major, spacing.minor);
+    const TickSpacing spacing = readableSpacing(minimum_, maximum);
+    setAxis(minimum_, maximum, spacing.major, spacing.minor);
 }
 
 void CWSlide::setValue(double value)
 {
-    m_pointer->setGaugeValue(value);
+    pointer_->setGaugeValue(value);
 }
 
 double CWSlide::value() const
 {
-    return m_pointer->gaugeValue();
+    return pointer_->gaugeValue();
 }
 
 void CWSlide::paintEvent(QPaintEvent*)

@@ -27,14 +27,14 @@ public:
     // A new full scale; the minimum and the value stay, and the ticks are
     // spaced afresh so that the labels stay readable.
     void setAxisMaximum(double maximum);
-    double axisMinimum() const { return m_minimum; }
-    double axisMaximum() const { return m_maximum; }
+    double axisMinimum() const { return minimum_; }
+    double axisMaximum() const { return maximum_; }
 
     void setValue(double value);
     double value() const;
 
     // The pointer, for looking at its ticks and drawing.
-    const GaugeSlider* pointer() const { return m_pointer; }
+    const GaugeSlider* pointer() const { return pointer_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,10 +42,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    QLabel* m_caption = nullptr;
-    GaugeSlider* m_pointer = nullptr;
-    double m_minimum = 0.0;
-    double m_maximum = 10.0;
+    QLabel* caption_ = nullptr;
+    GaugeSlider* pointer_ = nullptr;
+    double minimum_ = 0.0;
+    double maximum_ = 10.0;
 };
 
 } // namespace tavelin

@@ -27,7 +27,7 @@ GaugeSlider::GaugeSlider(QWidget* parent)
 
 void GaugeSlider::setGaugeValue(double value)
 {
-    m_value = value;
+    value_ = value;
     setValue(value); // clamped by Qwt: only places the thumb
     update();
 }
@@ -37,7 +37,7 @@ void GaugeSlider::scaleChange()
     // Qwt has just clamped the value to the new scale; put the thumb back
     // where the kept value says.
     QwtSlider::scaleChange();
-    setValue(m_value);
+    setValue(value_);
     update();
 }
 
@@ -50,7 +50,7 @@ QRect GaugeSlider::fillRect() const
 {
     const double low = qMin(lowerBound(), upperBound());
     const double high = qMax(lowerBound(), upperBound());
-    if (!std::isfinite(m_value) || m_value <= low || high <= low)
+    if (!std::isfinite(value_) || value_ <= low || high <= low)
         return QRect();
 
     const QRect channel = channelRect();
@@ -58,7 +58,7 @@ QRect GaugeSlider::fillRect() const
     // position, so that no bare strip shows under a small value.
     const int bottom = channel.bottom();
     // Beyond the full scale the whole channel fills, the thumb stays at the end.
-    const int top = m_value > high ? channel.top() : qMax(transform(m_value), channel.top());
+    const int top = value_ > high ? channel.top() : qMax(transform(value_), channel.top());
     if (top > bottom)
         return QRect();
     return QRect(QPoint(channel.left(), top), QPoint(channel.right(), bottom));

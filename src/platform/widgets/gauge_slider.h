@@ -14,7 +14,7 @@ public:
     explicit GaugeSlider(QWidget* parent = nullptr);
 
     void setGaugeValue(double value);
-    double gaugeValue() const { return m_value; }
+    double gaugeValue() const { return value_; }
 
     // The inside of the channel, and the part of it filled in blue (empty
     // when the value is at or below the minimum), in widget coordinates.
@@ -26,7 +26,7 @@ protected:
     void scaleChange() override;
 
 private:
-    double m_value = 0.0;
+    double value_ = 0.0;
 };
 
 } // namespace tavelin

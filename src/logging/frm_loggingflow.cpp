@@ -1,4 +1,4 @@
-#include "FrmLoggingflow.h"
+#include "frm_loggingflow.h"
 
 #include "log_writer.h"
 #include "platform/file_dialog.h"

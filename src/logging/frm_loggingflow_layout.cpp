@@ -1,5 +1,5 @@
 // The setup dialog's controls; their places come from its layout table.
-#include "FrmLoggingflow.h"
+#include "frm_loggingflow.h"
 
 #include "frm_loggingflow_layout.h"
 #include "platform/fonts.h"
