@@ -24,8 +24,8 @@ struct LoggingChoices {
         QString path;
         FileOpenMode mode;
     };
-    std::optional<File> file;            // none: "No Save"
-    std::optional<int> intervalMs;       // none: no interval entry selected
+    std::optional<File> file;      // none: "No Save"
+    std::optional<int> intervalMs; // none: no interval entry selected
 };
 
 class LogWriter {
