@@ -14,6 +14,11 @@ namespace {
 constexpr char kCarriageReturn = '\r';
 
 bool isStartMarker(char c) { return c == '*' || c == '?'; }
+
+// The time spent draining is checked after each input buffer's worth of
+// bytes, so whatever the buffer holds is always read whole, however late
+// the program gets the processor.
+constexpr int kDrainCheckBytes = SerialSettings::kInputBufferBytes;
 } // namespace
 
 void SerialTransaction::SendCommand(const QString& command)
@@ -36,20 +41,28 @@ QString SerialTransaction::GetReply()
 
     QString reply;
     bool started = false;
-    while (port_.bytesWaiting() > 0) {
+    bool overlong = false; // the text since the last marker outgrew any reply
+    const std::uint32_t drainStart = counter_.ticks();
+    for (int drained = 0; port_.bytesWaiting() > 0; ++drained) {
+        if (drained > 0 && drained % kDrainCheckBytes == 0
+            && static_cast<std::uint32_t>(counter_.ticks() - drainStart) >= kDrainLimitMs)
+            return QString::fromLatin1(sensor::kTimeoutReply); // a sender that never stops
         const QByteArray piece = port_.read();
         if (piece.isEmpty())
             break; // the port went away between the count and the read
         const char c = static_cast<char>(static_cast<unsigned char>(piece.at(0)) & 0x7F);
         if (isStartMarker(c)) {
             started = true;
+            overlong = false;
             reply = QString(QLatin1Char(c));
-        } else if (started) {
+        } else if (started && reply.size() < kLongestReply) {
             reply.append(QLatin1Char(c));
+        } else if (started) {
+            overlong = true;
         }
     }
 
-    if (!reply.isEmpty() && reply.back() == QLatin1Char(kCarriageReturn))
+    if (!overlong && !reply.isEmpty() && reply.back() == QLatin1Char(kCarriageReturn))
         return reply.chopped(1);
     return QString::fromLatin1(sensor::kTimeoutReply);
 }

@@ -64,7 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"echo_alone", "$?RD\r", "?RD"},
         FramingCase{"no_marker_at_all", "00072.00\r", "TIMEOUT"},
         FramingCase{"marker_inside_body_restarts", "*+0*7\r", "*7"},
-        FramingCase{"carriage_return_in_body_kept", "*+0\r72\r", "*+0\r72"}),
+        FramingCase{"carriage_return_in_body_kept", "*+0\r72\r", "*+0\r72"},
+        FramingCase{"burst_beyond_the_buffer_read_whole", QByteArray(3000, 'x') + "*+00072.00\r", "*+00072.00"},
+        FramingCase{"reply_at_the_length_bound", "*" + QByteArray(1118, '7') + "\r", "*" + QString(1118, '7')},
+        FramingCase{"reply_over_the_length_bound", "*" + QByteArray(1119, '7') + "\r", "TIMEOUT"},
+        FramingCase{"marker_after_an_overlong_text", "*" + QByteArray(2000, '7') + "*1\r", "*1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GetReply, HighBitBytesCountAsMarkersAndTerminator)
@@ -98,6 +102,46 @@ TEST(GetReply, PartialReplyIsSupersededByTheNextCollection)
     EXPECT_EQ(link.GetReply(), QStringLiteral("TIMEOUT"));
     port.arrive("2.00\r*+00005.00\r"); // rest of the old reply, then the new one
     EXPECT_EQ(link.GetReply(), QStringLiteral("*+00005.00"));
+}
+
+// A device that streams without pause: every count finds more bytes waiting.
+class EndlessPort : public FakeSerialPort {
+public:
+    int bytesWaiting() override
+    {
+        if (received.isEmpty())
+            received = chunk;
+        return FakeSerialPort::bytesWaiting();
+    }
+    QByteArray read() override
+    {
+        ++reads;
+        return FakeSerialPort::read();
+    }
+    QByteArray chunk;
+    int reads = 0;
+};
+
+TEST(GetReply, SenderThatNeverStopsIsCutOffAfterTheDrainLimitAsNoValidReply)
+{
+    EndlessPort port;
+    FakeMillisecondCounter counter(0, 1);
+    FakeMessageBox messages;
+    SerialTransaction link(port, counter, messages);
+
+    // Digits after one marker; and whole replies, 1024 bytes each, so that
+    // wherever the drain is cut off the text so far is a complete reply.
+    port.arrive("*");
+    for (const QByteArray& chunk : {QByteArray("0123456789"), "*" + QByteArray(1022, '7') + "\r"}) {
+        port.chunk = chunk;
+        port.reads = 0;
+        const std::uint32_t before = counter.now;
+        EXPECT_EQ(link.GetReply(), QStringLiteral("TIMEOUT"));
+        // The counter steps 1 ms a read and is read once per 1024 bytes drained.
+        EXPECT_GE(port.reads, 1024) << "at least a full input buffer is read";
+        EXPECT_LE(port.reads, 1024 * (SerialTransaction::kDrainLimitMs + 1));
+        EXPECT_LE(counter.now - before, 50u + SerialTransaction::kDrainLimitMs + 3u);
+    }
 }
 
 TEST(GetReply, ReadsOneCharacterAtATimeAfterTheSettleDelay)
