@@ -39,9 +39,14 @@ Readings (Hz, one drawn per read command; the last option given wins):
 Line:
   --fault MODE          how every reply goes wrong: none (default), silence,
                         noise, high-bit, split, echo, line-feed, double,
-                        question, over-limit, non-numeric, noise-burst
+                        question, over-limit, non-numeric, noise-burst,
+                        endless (a "*", then digits without pause)
+  --fault-for SECONDS   the fault ends this long after the first read command
+                        it meets; then replies are well-formed
   --link PATH           keep a symbolic link at PATH pointing at the current
                         device, across unplugging; printed instead of the device
+  --unplugged           start unplugged (with --link): the device appears at
+                        SIGUSR2
   --log-commands FILE   one line per read command received: its arrival on
                         the monotonic clock (CLOCK_MONOTONIC), in microseconds
   --help                show this text
@@ -52,7 +57,9 @@ struct Options {
     bool vary = false;
     unsigned long seed = 1;
     Fault fault = Fault::None;
+    double faultSeconds = 0; // 0: for ever
     std::string link;
+    bool unplugged = false;
     std::string commandLog;
 };
 
@@ -86,11 +93,12 @@ bool parseList(const std::string& text, std::vector<double>& readings)
 
 Options parseOptions(int argc, char** argv)
 {
-    enum { kConstant = 1, kList, kVary, kSeed, kFault, kLink, kLog, kHelp };
+    enum { kConstant = 1, kList, kVary, kSeed, kFault, kFaultFor, kLink, kUnplugged, kLog, kHelp };
     static const option longOptions[] = {
         {"constant", required_argument, nullptr, kConstant}, {"list", required_argument, nullptr, kList},
         {"vary", no_argument, nullptr, kVary},               {"seed", required_argument, nullptr, kSeed},
-        {"fault", required_argument, nullptr, kFault},       {"link", required_argument, nullptr, kLink},
+        {"fault", required_argument, nullptr, kFault},       {"fault-for", required_argument, nullptr, kFaultFor},
+        {"link", required_argument, nullptr, kLink},         {"unplugged", no_argument, nullptr, kUnplugged},
         {"log-commands", required_argument, nullptr, kLog},  {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0}};
 
@@ -126,8 +134,16 @@ Options parseOptions(int argc, char** argv)
             options.fault = *fault;
             break;
         }
+        case kFaultFor:
+            if (!parseNumber(optarg, value) || value <= 0)
+                usageError(std::string("not a number of seconds: ") + optarg);
+            options.faultSeconds = value;
+            break;
         case kLink:
             options.link = optarg;
+            break;
+        case kUnplugged:
+            options.unplugged = true;
             break;
         case kLog:
             options.commandLog = optarg;
@@ -141,6 +157,8 @@ Options parseOptions(int argc, char** argv)
     }
     if (optind < argc)
         usageError(std::string("unexpected argument: ") + argv[optind]);
+    if (options.unplugged && options.link.empty())
+        usageError("--unplugged needs --link");
     if (options.vary)
         options.source = varyingFlow(static_cast<std::uint32_t>(options.seed));
     return options;
@@ -179,6 +197,10 @@ int main(int argc, char** argv)
     try {
         ModuleSimulator module(std::move(options.source), options.link);
         module.setFault(options.fault);
+        if (options.faultSeconds > 0)
+            module.limitFault(std::chrono::milliseconds(static_cast<long long>(options.faultSeconds * 1000)));
+        if (options.unplugged)
+            module.unplug();
         if (commandLog) {
             std::FILE* log = commandLog.get();
             module.setCommandObserver([log](Clock::time_point arrival) {

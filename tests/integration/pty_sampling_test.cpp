@@ -85,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, PtyFaults, ::testing::Values(
     FaultCase{Fault::SplitReply, std::nullopt},
     FaultCase{Fault::TrailingLineFeed, std::nullopt},
     FaultCase{Fault::QuestionReply, std::nullopt},
-    FaultCase{Fault::NonNumeric, std::nullopt}),
+    FaultCase{Fault::NonNumeric, std::nullopt},
+    FaultCase{Fault::Endless, std::nullopt}), // cut off by the drain's time bound
     faultCaseName);
 
 TEST(PtySampling, RestOfASplitReplyIsSupersededByTheNextCyclesReply)
@@ -104,6 +105,30 @@ TEST(PtySampling, RestOfASplitReplyIsSupersededByTheNextCyclesReply)
     EXPECT_TRUE(rig.messages.prompts.isEmpty()) << rig.messages.prompts.join('|').toStdString();
     EXPECT_EQ(rig.state.dblFrequency, 50.0);
     EXPECT_EQ(rig.state.dblPulseTotal, 50.0);
+}
+
+// A module that streams without pause is cut off at each collection; the
+// digits it leaves in the line are drained once it behaves, and its first
+// reply after that counts.
+TEST(PtySampling, EndlessSenderIsCutOffAndSamplingRecoversOnceItStops)
+{
+    PtyRig rig;
+    rig.module.setFault(Fault::Endless);
+    rig.tick();
+    rig.tick();
+    EXPECT_EQ(rig.messages.prompts, (QStringList{kNoValidReturn, kNoValidReturn}));
+
+    rig.module.setFault(Fault::None);
+    int cycles = 0;
+    while (rig.state.dblPulseTotal == 0.0 && cycles < 5) {
+        rig.tick();
+        ++cycles;
+    }
+    EXPECT_EQ(rig.state.dblFrequency, 72.0) << "no valid reading in " << cycles << " cycles";
+    rig.messages.prompts.clear();
+    rig.tick();
+    EXPECT_TRUE(rig.messages.prompts.isEmpty()) << rig.messages.prompts.join('|').toStdString();
+    EXPECT_EQ(rig.state.dblPulseTotal, 144.0);
 }
 
 // Over a run with the module misbehaving now and then, the program's total

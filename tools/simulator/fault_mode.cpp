@@ -38,7 +38,7 @@ Answer now(std::string bytes, std::optional<double> accepted)
     return answer;
 }
 
-constexpr std::array<std::pair<Fault, std::string_view>, 12> kNames{{
+constexpr std::array<std::pair<Fault, std::string_view>, 13> kNames{{
     {Fault::None, "none"},
     {Fault::Silence, "silence"},
     {Fault::NoiseBefore, "noise"},
@@ -51,6 +51,7 @@ constexpr std::array<std::pair<Fault, std::string_view>, 12> kNames{{
     {Fault::OverLimit, "over-limit"},
     {Fault::NonNumeric, "non-numeric"},
     {Fault::NoiseBurst, "noise-burst"},
+    {Fault::Endless, "endless"},
 }};
 
 } // namespace
@@ -89,6 +90,11 @@ Answer shapeAnswer(Fault fault, double reading)
         return now("*+ABCDE.FG\r", std::nullopt);
     case Fault::NoiseBurst:
         return now(noise(kNoiseBurstBytes) + reply, taken);
+    case Fault::Endless: {
+        Answer answer = now("*", std::nullopt);
+        answer.streams = true;
+        return answer;
+    }
     }
     return Answer{};
 }

@@ -23,6 +23,7 @@ enum class Fault {
     OverLimit,     // a reading of 95000 instead of the real one
     NonNumeric,    // a reply whose reading is not a number
     NoiseBurst,    // more stray bytes than the host's 1024-byte buffer, then the reply
+    Endless,       // "*", then digits without pause, as long as the fault lasts
 };
 
 // Longer than the host's 50 ms settle delay, so the host sees only the first part.
@@ -41,6 +42,8 @@ struct Answer {
     // The reading a host that follows the protocol takes from this answer:
     // none when it must reject the answer, 0 for a reading over the limit.
     std::optional<double> accepted;
+    // After the chunks, digits go out without pause (the line is kept full).
+    bool streams = false;
 };
 
 // The answer to one read command, given the reading drawn for it.
@@ -48,7 +51,7 @@ Answer shapeAnswer(Fault fault, double reading);
 
 // Names for the command line: "none", "silence", "noise", "high-bit", "split",
 // "echo", "line-feed", "double", "question", "over-limit", "non-numeric",
-// "noise-burst".
+// "noise-burst", "endless".
 std::string_view faultName(Fault fault);
 std::optional<Fault> faultFromName(std::string_view name);
 std::vector<Fault> allFaults();

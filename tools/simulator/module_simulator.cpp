@@ -63,6 +63,23 @@ void ModuleSimulator::setFault(Fault fault)
     fault_ = fault;
 }
 
+void ModuleSimulator::limitFault(std::chrono::milliseconds lastsFor)
+{
+    std::lock_guard<std::mutex> lock(configMutex_);
+    faultLasts_ = lastsFor;
+    faultEnds_.reset();
+}
+
+Fault ModuleSimulator::faultAt(Clock::time_point now)
+{
+    if (faultEnds_ && now >= *faultEnds_) {
+        fault_ = Fault::None;
+        faultLasts_.reset();
+        faultEnds_.reset();
+    }
+    return fault_;
+}
+
 void ModuleSimulator::setCommandObserver(CommandObserver observer)
 {
     std::lock_guard<std::mutex> lock(configMutex_);
@@ -143,7 +160,8 @@ void ModuleSimulator::serve()
     while (!stopping_) {
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {-1, 0, 0}};
         if (line_ && !lineIdle_)
-            fds[1] = {line_->masterFd(), static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0};
+            fds[1] = {line_->masterFd(),
+                      static_cast<short>(POLLIN | (outgoing_.empty() && !streaming_ ? 0 : POLLOUT)), 0};
         if (poll(fds, 2, pollTimeoutMs()) < 0 && errno != EINTR)
             break;
 
@@ -190,9 +208,12 @@ void ModuleSimulator::answerCommand(Clock::time_point arrival)
     CommandObserver observer;
     {
         std::lock_guard<std::mutex> lock(configMutex_);
-        answer = shapeAnswer(fault_, source_ ? source_->next() : 0.0);
+        if (faultLasts_ && !faultEnds_)
+            faultEnds_ = arrival + *faultLasts_;
+        answer = shapeAnswer(faultAt(arrival), source_ ? source_->next() : 0.0);
         observer = observer_;
     }
+    streaming_ = streaming_ || answer.streams;
     record_.noteCommand(arrival, !answer.chunks.empty(), answer.accepted);
     if (observer)
         observer(arrival);
@@ -231,6 +252,29 @@ void ModuleSimulator::writeToHost()
             return; // full for now: POLLOUT tells when to go on
         outgoing_.erase(0, static_cast<std::size_t>(put));
     }
+    if (streaming_)
+        streamDigits();
+}
+
+// Fills the line with digits for as long as the endless fault lasts.
+void ModuleSimulator::streamDigits()
+{
+    {
+        std::lock_guard<std::mutex> lock(configMutex_);
+        streaming_ = faultAt(Clock::now()) == Fault::Endless;
+    }
+    static const std::string kDigits = [] {
+        std::string digits;
+        for (int i = 0; i < 4096 + 10; ++i)
+            digits.push_back(static_cast<char>('0' + i % 10));
+        return digits;
+    }();
+    while (streaming_) {
+        const ssize_t put = write(line_->masterFd(), kDigits.data() + streamed_ % 10, 4096);
+        if (put <= 0)
+            return; // full for now: POLLOUT tells when to go on
+        streamed_ += static_cast<std::size_t>(put);
+    }
 }
 
 int ModuleSimulator::pollTimeoutMs() const
@@ -250,6 +294,7 @@ void ModuleSimulator::closeLine()
     scanner_ = CommandScanner();
     pending_.clear();
     outgoing_.clear();
+    streaming_ = false;
     std::lock_guard<std::mutex> lock(configMutex_);
     plugged_ = false;
 }

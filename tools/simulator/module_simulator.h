@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +45,9 @@ public:
     std::string slavePath() const;
 
     void setFault(Fault fault);
+    // The fault ends this long after the first read command it meets; from
+    // then on replies are well-formed.
+    void limitFault(std::chrono::milliseconds lastsFor);
     // Called on the simulator's thread for each read command, after it is
     // recorded and before it is answered. Keep it short.
     void setCommandObserver(CommandObserver observer);
@@ -88,6 +92,8 @@ private:
     void queue(Clock::time_point due, std::string bytes);
     void releaseDue();
     void writeToHost();
+    void streamDigits();
+    Fault faultAt(Clock::time_point now); // with configMutex_ held
     int pollTimeoutMs() const;
     void closeLine();
 
@@ -97,6 +103,8 @@ private:
     mutable std::mutex configMutex_; // guards the members up to the next blank line
     std::unique_ptr<ReadingSource> source_;
     Fault fault_ = Fault::None;
+    std::optional<Clock::duration> faultLasts_;
+    std::optional<Clock::time_point> faultEnds_;
     CommandObserver observer_;
     std::string slavePath_;
     bool plugged_ = false;
@@ -112,6 +120,8 @@ private:
     CommandScanner scanner_;
     std::deque<Pending> pending_;
     std::string outgoing_;
+    bool streaming_ = false;     // digits go out whenever the line has room
+    std::size_t streamed_ = 0;   // digits sent so far, to keep them in sequence
 
     std::thread thread_;
 };
