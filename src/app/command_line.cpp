@@ -39,6 +39,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.version = parser.isSet(versionOption);
     result.simulate = parser.isSet(simulateOption);
     result.port = parser.value(portOption);
+    if (parser.isSet(portOption) && result.port.isEmpty())
+        result.error = QCoreApplication::translate("main", "--port needs a device, such as /dev/ttyUSB0.");
     if (result.simulate && parser.isSet(portOption))
         result.error = QCoreApplication::translate("main", "--port and --simulate cannot be used together.");
     return result;

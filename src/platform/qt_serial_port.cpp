@@ -1,5 +1,7 @@
 #include "qt_serial_port.h"
 
+#include "qt_serial_open_failure.h"
+
 #include <algorithm>
 
 namespace tavelin {
@@ -26,23 +28,34 @@ QtSerialPort::~QtSerialPort()
 
 bool QtSerialPort::open()
 {
+    wanted_ = true;
     if (port_.isOpen())
         return true;
     port_.setReadBufferSize(SerialSettings::kInputBufferBytes);
     if (!port_.open(QIODevice::ReadWrite)) {
         errorString_ = port_.errorString();
+        openError_ = port_.error();
         port_.clearError();
         return false;
     }
     if (!configure()) {
         errorString_ = port_.errorString();
+        openError_ = port_.error();
         port_.close();
         port_.clearError();
         return false;
     }
     errorString_.clear();
+    openError_ = QSerialPort::NoError;
     lost_ = false;
     return true;
+}
+
+QString QtSerialPort::openAdvice() const
+{
+    if (openError_ == QSerialPort::NoError)
+        return QString();
+    return openFailureAdvice(diagnoseOpenFailure(device_, openError_, errorString_));
 }
 
 bool QtSerialPort::configure()
@@ -58,12 +71,13 @@ void QtSerialPort::close()
 {
     port_.close();
     lost_ = false;
+    wanted_ = false;
 }
 
 bool QtSerialPort::isOpen()
 {
-    if (!port_.isOpen() && lost_)
-        open(); // the device may be back
+    if (!port_.isOpen() && wanted_)
+        open(); // the device may be back, or plugged in since start-up
     return port_.isOpen();
 }
 

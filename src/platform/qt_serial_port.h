@@ -1,8 +1,9 @@
 #pragma once
 // The module's serial port on QSerialPort, polled without an event loop.
 // A port whose device goes away is closed at the first error (left open, a
-// lost pseudo-terminal makes QSerialPort spin) and reopened on the next use
-// once the same device is back.
+// lost pseudo-terminal makes QSerialPort spin). Once open() has been asked
+// for, a port that is not open is tried again at each use, at the same path:
+// a lost device that is back, or one plugged in only after start-up.
 
 #include "serial_port.h"
 
@@ -21,6 +22,7 @@ public:
     bool open() override;
     void close() override;
     QString errorString() const override { return errorString_; }
+    QString openAdvice() const override;
     QString deviceName() const override { return device_; }
 
     void write(const QByteArray& bytes) override;
@@ -38,8 +40,10 @@ private:
     QString device_;
     QSerialPort port_;
     QString errorString_;
+    QSerialPort::SerialPortError openError_ = QSerialPort::NoError;
     int readLength_ = 1;
     bool lost_ = false;
+    bool wanted_ = false; // open() was asked for and close() has not been since
 };
 
 // The device that stands for serial port number 1 on this system.

@@ -19,12 +19,15 @@ public:
     virtual ~SerialPort() = default;
 
     // True while the port is open and usable. A port that was lost (device
-    // unplugged, hang-up) reads as closed.
+    // unplugged, hang-up) or could not be opened reads as closed.
     virtual bool isOpen() = 0;
     // Opens the port with the fixed settings; false with errorString() on failure.
     virtual bool open() = 0;
     virtual void close() = 0;
     virtual QString errorString() const = 0;
+    // What the operator can do about the last failed open(), in a sentence or
+    // two; empty when the system's reason in errorString() is all there is.
+    virtual QString openAdvice() const { return QString(); }
     virtual QString deviceName() const = 0;
 
     // Sends the bytes; does not wait for them to leave.

@@ -23,6 +23,7 @@ public:
     }
     void close() override { open_ = false; }
     QString errorString() const override { return openSucceeds ? QString() : QStringLiteral("No such file or directory"); }
+    QString openAdvice() const override { return openSucceeds ? QString() : advice; }
     QString deviceName() const override { return QStringLiteral("/dev/fake"); }
 
     void write(const QByteArray& bytes) override
@@ -51,6 +52,7 @@ public:
     void lose() { open_ = false; }
 
     bool openSucceeds = true;
+    QString advice; // offered while opening fails
     QByteArray written;
     QByteArray received;
     QList<QByteArray> later;

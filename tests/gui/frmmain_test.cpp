@@ -198,6 +198,7 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
     FakeSerialPort port;
     port.close();
     port.openSucceeds = false;
+    port.advice = QStringLiteral("Plug the module in.");
     FakeMillisecondCounter counter;
     FakeMessageBox messages;
     FakeTextFileChannel channel;
@@ -207,7 +208,8 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
     w.Form_Load();
     ASSERT_EQ(messages.prompts.size(), 1);
     EXPECT_TRUE(messages.prompts[0].contains(QStringLiteral("/dev/fake")));
-    EXPECT_TRUE(messages.prompts[0].contains(QStringLiteral("No such file or directory")));
+    EXPECT_TRUE(messages.prompts[0].contains(QStringLiteral("No such file or directory.\n\nPlug the module in.")));
+    EXPECT_TRUE(messages.prompts[0].contains(QStringLiteral("tried again at each sampling cycle")));
 
     w.tmrRd_Timer();
     EXPECT_EQ(messages.prompts.mid(1), QStringList({QStringLiteral("Port Not open"),

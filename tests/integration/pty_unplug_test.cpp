@@ -1,15 +1,21 @@
 // The module unplugged and plugged back in while the program samples: the
 // real serial port must notice the loss without spinning, report the port as
-// not open, and pick the module up again at the same path.
+// not open, and pick the module up again at the same path; also when it was
+// not there at start-up. A port that cannot be opened says why.
 
 #include "pty_rig.h"
+#include "platform/qt_serial_open_failure.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <grp.h>
+#include <unistd.h>
 
 namespace tavelin::test {
 namespace {
@@ -108,6 +114,51 @@ TEST(PtyUnplug, ModulePluggedBackInAtTheSamePathIsPickedUpWithTheTotalIntact)
     EXPECT_EQ(rig.display.writes, (QStringList{"lblHz=6900", "lblLitersPerMin=60", "CWSlide1=60",
                                                "liters=1.01", "CWSlide2=1.01"}));
     EXPECT_EQ(rig.module.stats().commands, 2u) << "no command can reach an unplugged module";
+}
+
+TEST(PtyUnplug, ModuleAbsentAtStartUpIsPickedUpAtTheFirstCycleAfterItAppears)
+{
+    PtyRig rig;
+    rig.module.unplug();
+    rig.port.close();
+    ASSERT_FALSE(rig.port.open()) << "as at start-up, with no device at the path";
+    expectPortNotOpenCycle(rig);
+    expectPortNotOpenCycle(rig);
+
+    rig.module.plugIn();
+    rig.messages.prompts.clear();
+    rig.tick();
+
+    EXPECT_TRUE(rig.messages.prompts.isEmpty()) << rig.messages.prompts.join('|').toStdString();
+    EXPECT_EQ(rig.state.dblPulseTotal, 72.0);
+}
+
+// Two real causes: the port held by another program (here a second port in
+// this process, which QSerialPort's lock file turns away) and no device at all.
+TEST(PtyUnplug, OpenFailuresSayWhatToDo)
+{
+    PtyRig rig;
+    QtSerialPort second(QString::fromStdString(rig.module.devicePath()));
+    ASSERT_FALSE(second.open());
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    EXPECT_TRUE(second.openAdvice().contains(QStringLiteral("Another program holds ")
+                                             + QString::fromStdString(rig.module.devicePath())
+                                             + QStringLiteral(": process ") + pid))
+        << second.openAdvice().toStdString();
+
+    QtSerialPort absent(rig.directory.filePath(QStringLiteral("no-such-device")));
+    ASSERT_FALSE(absent.open());
+    EXPECT_EQ(absent.errorString(), QStringLiteral("No such file or directory"));
+    EXPECT_TRUE(absent.openAdvice().startsWith(QStringLiteral("There is no device ") + absent.deviceName()))
+        << absent.openAdvice().toStdString();
+
+    // A permission case needs another user; the group lookup it uses, on a file.
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    const gid_t group = getgid() != 0 ? getgid() : 20; // dialout on Debian
+    ASSERT_EQ(chown(QFile::encodeName(file.fileName()).constData(), static_cast<uid_t>(-1), group), 0);
+    EXPECT_EQ(deviceGroup(file.fileName()), QString::fromLocal8Bit(getgrgid(group)->gr_name));
+    EXPECT_EQ(deviceGroup(QStringLiteral("/no/such/device")), QString());
 }
 
 } // namespace

@@ -1,7 +1,9 @@
-// Reply framing, the closed-port paths and the settle delay of one exchange.
+// Reply framing, the closed-port paths and the settle delay of one exchange,
+// and what the operator is told when the port cannot be opened.
 #include "fakes/fake_counter.h"
 #include "fakes/fake_message_box.h"
 #include "fakes/fake_serial_port.h"
+#include "platform/serial_open_failure.h"
 #include "sensor/serial_transaction.h"
 
 #include <gtest/gtest.h>
@@ -222,5 +224,50 @@ INSTANTIATE_TEST_SUITE_P(
                       WaitCase{-3.0f, 7u, 1u},
                       WaitCase{50.0f, 0x7FFFFFF0u, 50u},  // signed maximum passed during the wait
                       WaitCase{50.0f, 0xFFFFFFF0u, 50u})); // 32-bit wrap during the wait
+
+using Cause = SerialOpenFailure::Cause;
+
+struct AdviceCase {
+    const char* name;
+    SerialOpenFailure failure;
+    QStringList says; // nothing: no advice beyond the system's reason
+};
+
+void PrintTo(const AdviceCase& c, std::ostream* os) { *os << c.name; }
+
+class OpenFailureAdvice : public ::testing::TestWithParam<AdviceCase> {};
+
+TEST_P(OpenFailureAdvice, NamesTheDeviceAndWhatToDo)
+{
+    const QString advice = openFailureAdvice(GetParam().failure);
+    if (GetParam().says.isEmpty()) {
+        EXPECT_EQ(advice, QString());
+        return;
+    }
+    EXPECT_TRUE(advice.contains(GetParam().failure.device)) << advice.toStdString();
+    for (const QString& part : GetParam().says)
+        EXPECT_TRUE(advice.contains(part)) << advice.toStdString() << "\nlacks: " << part.toStdString();
+}
+
+const QString usb = QStringLiteral("/dev/ttyUSB0");
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, OpenFailureAdvice,
+    ::testing::Values(
+        AdviceCase{"permission_group_named", {Cause::PermissionDenied, usb, "uucp", 0, {}},
+                   {"group \"uucp\"", "sudo usermod -aG uucp $USER", "log out and in again"}},
+        AdviceCase{"permission_group_unknown", {Cause::PermissionDenied, usb, "", 0, {}},
+                   {"group \"dialout\"", "sudo usermod -aG dialout $USER", "log out and in again"}},
+        AdviceCase{"in_use_by_a_known_process", {Cause::InUse, usb, "", 4242, {}},
+                   {"Another program holds", "process 4242"}},
+        AdviceCase{"in_use_without_lock_file", {Cause::InUse, usb, "", 0, {}},
+                   {"Another program holds /dev/ttyUSB0. Close"}},
+        AdviceCase{"no_device_ports_listed",
+                   {Cause::NoSuchDevice, usb, "", 0, {"/dev/ttyS0", "/dev/ttyUSB1 (FT232R USB UART)"}},
+                   {"There is no device", ": /dev/ttyS0, /dev/ttyUSB1 (FT232R USB UART)."}},
+        AdviceCase{"no_device_no_ports", {Cause::NoSuchDevice, usb, "", 0, {}},
+                   {"no serial port was found"}},
+        AdviceCase{"other_reason_alone", {Cause::Other, usb, "", 0, {}}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -45,12 +45,16 @@ frmmain::~frmmain()
 void frmmain::Form_Load()
 {
     SerialPort& port = services_.MSComm1;
-    if (!port.open()) {
-        services_.messages.show(tr("Serial port 1 (%1) cannot be opened: %2.\n"
-                                   "Sampling will report \"Port Not open\" until the program is started "
-                                   "with a port that can be opened.")
-                                    .arg(port.deviceName(), port.errorString()));
-    }
+    if (port.open())
+        return;
+    QString message = tr("Serial port 1 (%1) cannot be opened: %2.").arg(port.deviceName(), port.errorString());
+    const QString advice = port.openAdvice();
+    if (!advice.isEmpty())
+        message += QStringLiteral("\n\n") + advice;
+    message += QStringLiteral("\n\n")
+             + tr("Until it opens, sampling reports \"Port Not open\". The port is tried again at each "
+                  "sampling cycle, so the module can be plugged in now.");
+    services_.messages.show(message);
 }
 
 void frmmain::CWButton1_Click()

@@ -47,7 +47,8 @@ public:
     ~frmmain() override;
 
     // Load handler: opens the module's port; a port that cannot be opened is
-    // reported and the window works on, each cycle meeting a closed port.
+    // reported with what to do about it, and the window works on, each cycle
+    // trying the port again.
     void Form_Load();
 
     // Handlers.
