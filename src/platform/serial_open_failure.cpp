@@ -32,9 +32,9 @@ QString openFailureAdvice(const SerialOpenFailure& failure)
             return tr("There is no device %1, and no serial port was found on this system. Plug the module in, "
                       "or start tavelin with --port and its device.")
                 .arg(failure.device);
-        return tr("There is no device %1. Serial ports on this system: %2. Plug the module in, or start "
-                  "tavelin with --port and one of these.")
-            .arg(failure.device, failure.ports.join(QStringLiteral(", ")));
+        return tr("There is no device %1. Plug the module in, or start tavelin with --port and one of the "
+                  "serial ports on this system:\n%2")
+            .arg(failure.device, failure.ports.join(QLatin1Char('\n')));
     case Cause::Other:
         break;
     }

@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Another program holds /dev/ttyUSB0. Close"}},
         AdviceCase{"no_device_ports_listed",
                    {Cause::NoSuchDevice, usb, "", 0, {"/dev/ttyS0", "/dev/ttyUSB1 (FT232R USB UART)"}},
-                   {"There is no device", ": /dev/ttyS0, /dev/ttyUSB1 (FT232R USB UART)."}},
+                   {"There is no device", ":\n/dev/ttyS0\n/dev/ttyUSB1 (FT232R USB UART)"}},
         AdviceCase{"no_device_no_ports", {Cause::NoSuchDevice, usb, "", 0, {}},
                    {"no serial port was found"}},
         AdviceCase{"other_reason_alone", {Cause::Other, usb, "", 0, {}}, {}}),

@@ -52,8 +52,8 @@ void frmmain::Form_Load()
     if (!advice.isEmpty())
         message += QStringLiteral("\n\n") + advice;
     message += QStringLiteral("\n\n")
-             + tr("Until it opens, sampling reports \"Port Not open\". The port is tried again at each "
-                  "sampling cycle, so the module can be plugged in now.");
+             + tr("Until it opens, sampling reports \"Port Not open\"; the port is tried again at each "
+                  "sampling cycle.");
     services_.messages.show(message);
 }
 
