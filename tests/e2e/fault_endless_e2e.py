@@ -24,16 +24,6 @@ def rss_kb(pid):
         return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
 
 
-def stop_between_boxes(s):
-    """Closes a box and clicks Stop before the next tick: no command follows."""
-    dismiss(s, wait_box(s))
-    stop = time.monotonic()
-    s.main.click_twips(CWBUTTON1)  # Stop
-    time.sleep(2.5)
-    late = [t - stop for t in commands(s) if t > stop + 1.0]
-    check(not late and not boxes(s), "read commands %s s after Stop" % ["%.2f" % t for t in late])
-
-
 def main():
     parser = argparse.ArgumentParser(add_help=False)
     parser.add_argument("--stream", type=float, default=30.0)
@@ -52,7 +42,12 @@ def main():
         check(readout_regions(s, s.grab()) == before, "the readouts changed without a valid reply")
         dismiss(s, wid)
         rss = [rss_kb(s.app.pid)]
-        stop_between_boxes(s)
+        dismiss(s, wait_box(s))
+        stop = time.monotonic()
+        s.main.click_twips(CWBUTTON1)  # Stop, before the next tick
+        time.sleep(2.5)
+        late = [t - stop for t in commands(s) if t > stop + 1.0]
+        check(not late and not boxes(s), "read commands %s s after Stop" % ["%.2f" % t for t in late])
         s.main.click_twips(CWBUTTON1)  # Start again
 
         streaming_until = commands(s)[0] + known.stream

@@ -38,6 +38,8 @@ public:
         ++countCalls;
         if (!later.isEmpty())
             received.append(later.takeFirst());
+        if (received.isEmpty())
+            received = endless;
         return std::min(received.size(), SerialSettings::kInputBufferBytes);
     }
     QByteArray read() override
@@ -56,6 +58,7 @@ public:
     QByteArray written;
     QByteArray received;
     QList<QByteArray> later;
+    QByteArray endless; // a device that never stops: comes again whenever all is read
     int readLength = 0;
     int countCalls = 0;
     std::function<void(const QByteArray&)> onWrite;

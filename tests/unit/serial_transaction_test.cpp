@@ -106,42 +106,23 @@ TEST(GetReply, PartialReplyIsSupersededByTheNextCollection)
     EXPECT_EQ(link.GetReply(), QStringLiteral("*+00005.00"));
 }
 
-// A device that streams without pause: every count finds more bytes waiting.
-class EndlessPort : public FakeSerialPort {
-public:
-    int bytesWaiting() override
-    {
-        if (received.isEmpty())
-            received = chunk;
-        return FakeSerialPort::bytesWaiting();
-    }
-    QByteArray read() override
-    {
-        ++reads;
-        return FakeSerialPort::read();
-    }
-    QByteArray chunk;
-    int reads = 0;
-};
-
 TEST(GetReply, SenderThatNeverStopsIsCutOffAfterTheDrainLimitAsNoValidReply)
 {
-    EndlessPort port;
-    FakeMillisecondCounter counter(0, 1);
-    FakeMessageBox messages;
-    SerialTransaction link(port, counter, messages);
+    Link l;
+    auto& [port, counter, messages, link] = l;
 
     // Digits after one marker; and whole replies, 1024 bytes each, so that
     // wherever the drain is cut off the text so far is a complete reply.
     port.arrive("*");
     for (const QByteArray& chunk : {QByteArray("0123456789"), "*" + QByteArray(1022, '7') + "\r"}) {
-        port.chunk = chunk;
-        port.reads = 0;
+        port.endless = chunk;
+        const int countsBefore = port.countCalls;
         const std::uint32_t before = counter.now;
         EXPECT_EQ(link.GetReply(), QStringLiteral("TIMEOUT"));
         // The counter steps 1 ms a read and is read once per 1024 bytes drained.
-        EXPECT_GE(port.reads, 1024) << "at least a full input buffer is read";
-        EXPECT_LE(port.reads, 1024 * (SerialTransaction::kDrainLimitMs + 1));
+        const int drained = port.countCalls - countsBefore;
+        EXPECT_GE(drained, 1024) << "at least a full input buffer is read";
+        EXPECT_LE(drained, 1024 * (SerialTransaction::kDrainLimitMs + 1));
         EXPECT_LE(counter.now - before, 50u + SerialTransaction::kDrainLimitMs + 3u);
     }
 }
