@@ -2,6 +2,7 @@
 // The calendar clock and the system's default time-of-day format.
 
 #include <QDate>
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QTime>
@@ -13,12 +14,15 @@ public:
     virtual ~WallClock() = default;
     virtual QDate currentDate() = 0;
     virtual QTime currentTime() = 0;
+    // The date and time in one reading, as milliseconds since the epoch (UTC).
+    virtual qint64 currentMSecsSinceEpoch() { return QDateTime(currentDate(), currentTime()).toMSecsSinceEpoch(); }
 };
 
 class SystemWallClock : public WallClock {
 public:
     QDate currentDate() override { return QDate::currentDate(); }
     QTime currentTime() override { return QTime::currentTime(); }
+    qint64 currentMSecsSinceEpoch() override { return QDateTime::currentMSecsSinceEpoch(); }
 };
 
 // A Qt time format without its time-zone token: unquoted runs of 't' go,

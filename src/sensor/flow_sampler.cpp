@@ -3,6 +3,7 @@
 #include "measurement_state.h"
 #include "platform/message_box.h"
 #include "platform/number_text.h"
+#include "sample_listener.h"
 #include "sensor_constants.h"
 #include "sensor_display.h"
 #include "serial_transaction.h"
@@ -83,6 +84,8 @@ void FlowSampler::runCycle()
     display_.setCWSlide1(state_.dblLitersPerMin);
     display_.setLiters(generalNumberText(state_.dblTotalLiters, locale_));
     display_.setCWSlide2(state_.dblTotalLiters);
+    if (listener_)
+        listener_->sampleAccepted(state_);
 }
 
 } // namespace tavelin

@@ -11,6 +11,7 @@ namespace tavelin {
 
 class SerialTransaction;
 class MessageBox;
+class SampleListener;
 class SensorDisplay;
 struct MeasurementState;
 
@@ -25,6 +26,8 @@ public:
     void PollSensor();
 
     bool isCycleRunning() const { return cycleRunning_; }
+    // Told of each accepted cycle after the display writes; none by default.
+    void setListener(SampleListener* listener) { listener_ = listener; }
 
 private:
     void runCycle();
@@ -34,6 +37,7 @@ private:
     MeasurementState& state_;
     SensorDisplay& display_;
     QLocale locale_;
+    SampleListener* listener_ = nullptr;
     bool cycleRunning_ = false;
 };
 

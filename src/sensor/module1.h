@@ -15,6 +15,7 @@ public:
         : link_(port, counter, messages), sampler_(link_, messages, state, display, locale) {}
 
     void PollSensor() { sampler_.PollSensor(); }
+    void setSampleListener(SampleListener* listener) { sampler_.setListener(listener); }
 
     MeasurementState state;
 

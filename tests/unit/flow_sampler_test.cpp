@@ -32,6 +32,7 @@ struct Bench {
 
     Bench()
     {
+        sampler.setListener(&display);
         port.onWrite = [this](const QByteArray&) {
             if (!replies.isEmpty())
                 port.arrive(replies.takeFirst());
@@ -55,7 +56,7 @@ TEST(PollSensor, ValidReplyUpdatesStateAndDisplayInOrder)
     EXPECT_DOUBLE_EQ(b.state.dblPulseTotal, 72.0);
     EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, 0.01);
     EXPECT_EQ(b.display.writes, QStringList({"lblHz=72", "lblLitersPerMin=0.63", "CWSlide1=0.63", "liters=0.01",
-                                             "CWSlide2=0.01"}));
+                                             "CWSlide2=0.01", "sampleAccepted=0.01"}));
     EXPECT_TRUE(b.messages.prompts.isEmpty());
 }
 
@@ -83,7 +84,7 @@ TEST_P(Readings, GiveFlowAndTotalRoundedHalfToEven)
     EXPECT_DOUBLE_EQ(b.state.dblFrequency, c.frequency);
     EXPECT_DOUBLE_EQ(b.state.dblLitersPerMin, c.litersPerMin);
     EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, c.totalLiters);
-    ASSERT_EQ(b.display.writes.size(), 5);
+    ASSERT_EQ(b.display.writes.size(), 6);
     EXPECT_EQ(b.display.writes[0], QStringLiteral("lblHz=") + QLatin1String(c.hzText));
     EXPECT_EQ(b.display.writes[1], QStringLiteral("lblLitersPerMin=") + QLatin1String(c.flowText));
     EXPECT_EQ(b.display.writes[3], QStringLiteral("liters=") + QLatin1String(c.totalText));
@@ -113,7 +114,7 @@ void PrintTo(const RejectCase& c, std::ostream* os) { *os << c.name; }
 
 class Rejected : public ::testing::TestWithParam<RejectCase> {};
 
-TEST_P(Rejected, ChangesNothing)
+TEST_P(Rejected, ChangesNothingAndTellsTheListenerNothing)
 {
     const RejectCase c = GetParam();
     Bench b;
