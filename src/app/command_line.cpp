@@ -21,8 +21,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("simulate"),
         QCoreApplication::translate("main", "Run the built-in simulated module on a pseudo-terminal and use it "
                                             "as serial port 1."));
+    const QCommandLineOption listPortsOption(
+        QStringLiteral("list-ports"),
+        QCoreApplication::translate("main", "Print the serial ports the system knows, one a line: device path, "
+                                            "description and USB vendor:product, separated by tabs."));
     parser.addOption(portOption);
     parser.addOption(simulateOption);
+    parser.addOption(listPortsOption);
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -38,6 +43,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.help = parser.isSet(helpOption);
     result.version = parser.isSet(versionOption);
     result.simulate = parser.isSet(simulateOption);
+    result.listPorts = parser.isSet(listPortsOption);
     result.port = parser.value(portOption);
     if (parser.isSet(portOption) && result.port.isEmpty())
         result.error = QCoreApplication::translate("main", "--port needs a device, such as /dev/ttyUSB0.");

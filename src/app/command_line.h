@@ -1,5 +1,5 @@
 #pragma once
-// The program's command line: tavelin [--port DEVICE] [--simulate].
+// The program's command line: tavelin [--port DEVICE] [--simulate] [--list-ports].
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +9,7 @@ namespace tavelin {
 struct CommandLine {
     QString port;          // the device standing for serial port 1; empty: the system's first port
     bool simulate = false; // run the built-in module simulator and use it as port 1
+    bool listPorts = false; // print the serial ports the system knows and end
     bool help = false;
     bool version = false;
     QString helpText;

@@ -6,6 +6,7 @@
 #include "platform/posix_text_file_channel.h"
 #include "platform/qt_file_dialog.h"
 #include "platform/qt_serial_port.h"
+#include "platform/serial_port_list.h"
 #include "platform/termination_signals.h"
 #include "platform/wall_clock.h"
 #include "simulated_module.h"
@@ -18,7 +19,8 @@
 
 int main(int argc, char* argv[])
 {
-    // The command line first, without a display: --help and --version need none.
+    // The command line first, without a display: --help, --version and
+    // --list-ports need none.
     tavelin::CommandLine options;
     {
         QCoreApplication parsing(argc, argv);
@@ -35,6 +37,11 @@ int main(int argc, char* argv[])
     }
     if (options.version) {
         std::printf("tavelin %s\n", TAVELIN_VERSION);
+        return 0;
+    }
+    if (options.listPorts) {
+        for (const tavelin::SerialPortEntry& port : tavelin::availableSerialPorts())
+            std::printf("%s\n", qPrintable(tavelin::portListLine(port)));
         return 0;
     }
 

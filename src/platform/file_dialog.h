@@ -1,7 +1,9 @@
 #pragma once
-// The modal file-selection dialog the logging setup uses to choose a log file.
+// The modal file-selection dialogs: the logging setup's choice of a log file,
+// and where the trend window saves its image.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -15,6 +17,11 @@ public:
     // accepted once the operator confirms it is to be created (its folder must
     // exist). Returns the chosen full path, or the preset when cancelled.
     virtual QString showOpen(const QString& filter, const QString& presetFileName, bool createPrompt) = 0;
+    // Shows a save-file dialog with Qt name filters ("PNG image (*.png)"), the
+    // first one selected and the file name preset; a name typed without a
+    // suffix gets the selected filter's. Returns the full path, or an empty
+    // text when cancelled.
+    virtual QString showSave(const QStringList& nameFilters, const QString& presetFileName) = 0;
 };
 
 } // namespace tavelin

@@ -1,6 +1,8 @@
 #include "qt_file_dialog.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -58,6 +60,33 @@ QString QtFileDialog::showOpen(const QString& filter, const QString& presetFileN
         return path;
     }
     return presetFileName; // cancelled: the name stays at its preset
+}
+
+QString nameFilterSuffix(const QString& nameFilter)
+{
+    static const QRegularExpression firstPattern(QStringLiteral("\\*\\.(\\w+)"));
+    return firstPattern.match(nameFilter).captured(1);
+}
+
+QString QtFileDialog::showSave(const QStringList& nameFilters, const QString& presetFileName)
+{
+    // Over the window the operator works in (the trend window, not the panel).
+    QWidget* parent = QApplication::activeWindow() ? QApplication::activeWindow() : parent_;
+    QFileDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("cdlSaveImage"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(nameFilters);
+    if (!nameFilters.isEmpty())
+        dialog.setDefaultSuffix(nameFilterSuffix(nameFilters.constFirst()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(nameFilterSuffix(filter)); });
+    if (!presetFileName.isEmpty())
+        dialog.selectFile(presetFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace tavelin

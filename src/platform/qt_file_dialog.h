@@ -13,6 +13,7 @@ public:
     explicit QtFileDialog(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     QString showOpen(const QString& filter, const QString& presetFileName, bool createPrompt) override;
+    QString showSave(const QStringList& nameFilters, const QString& presetFileName) override;
 
 private:
     QWidget* parent_;
@@ -21,5 +22,8 @@ private:
 // "All Files (*.*) |*.*" as QFileDialog takes it: the description, then the
 // patterns in parentheses; "*.*" means every file, with or without a dot.
 QString toQtNameFilter(const QString& filter);
+
+// "png" for "PNG image (*.png)": the suffix of a name filter's first pattern.
+QString nameFilterSuffix(const QString& nameFilter);
 
 } // namespace tavelin

@@ -74,6 +74,15 @@ void QtSerialPort::close()
     wanted_ = false;
 }
 
+void QtSerialPort::setDeviceName(const QString& device)
+{
+    close();
+    device_ = device;
+    port_.setPortName(device);
+    errorString_.clear();
+    openError_ = QSerialPort::NoError;
+}
+
 bool QtSerialPort::isOpen()
 {
     if (!port_.isOpen() && wanted_)

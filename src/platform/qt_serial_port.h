@@ -3,7 +3,8 @@
 // A port whose device goes away is closed at the first error (left open, a
 // lost pseudo-terminal makes QSerialPort spin). Once open() has been asked
 // for, a port that is not open is tried again at each use, at the same path:
-// a lost device that is back, or one plugged in only after start-up.
+// a lost device that is back, one plugged in only after start-up, or one
+// chosen while running.
 
 #include "serial_port.h"
 
@@ -24,6 +25,7 @@ public:
     QString errorString() const override { return errorString_; }
     QString openAdvice() const override;
     QString deviceName() const override { return device_; }
+    void setDeviceName(const QString& device) override;
 
     void write(const QByteArray& bytes) override;
     void setReadLength(int bytes) override { readLength_ = bytes > 0 ? bytes : 1; }

@@ -29,6 +29,9 @@ public:
     // two; empty when the system's reason in errorString() is all there is.
     virtual QString openAdvice() const { return QString(); }
     virtual QString deviceName() const = 0;
+    // Closes the port and makes device the one to open from now on; open()
+    // then opens it, and until it is open each use of the port tries again.
+    virtual void setDeviceName(const QString& device) = 0;
 
     // Sends the bytes; does not wait for them to leave.
     virtual void write(const QByteArray& bytes) = 0;

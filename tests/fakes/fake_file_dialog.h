@@ -16,6 +16,11 @@ public:
         createPrompts << createPrompt;
         return cancel ? presetFileName : answer;
     }
+    QString showSave(const QStringList& nameFilters, const QString&) override
+    {
+        filters << nameFilters.join(QStringLiteral(";;"));
+        return cancel ? QString() : answer;
+    }
     QString answer;      // the chosen path
     bool cancel = false; // the operator cancels: the preset comes back
     QStringList filters;

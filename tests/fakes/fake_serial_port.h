@@ -24,7 +24,12 @@ public:
     void close() override { open_ = false; }
     QString errorString() const override { return openSucceeds ? QString() : QStringLiteral("No such file or directory"); }
     QString openAdvice() const override { return openSucceeds ? QString() : advice; }
-    QString deviceName() const override { return QStringLiteral("/dev/fake"); }
+    QString deviceName() const override { return device; }
+    void setDeviceName(const QString& name) override
+    {
+        open_ = false;
+        device = name;
+    }
 
     void write(const QByteArray& bytes) override
     {
@@ -55,6 +60,7 @@ public:
 
     bool openSucceeds = true;
     QString advice; // offered while opening fails
+    QString device = QStringLiteral("/dev/fake");
     QByteArray written;
     QByteArray received;
     QList<QByteArray> later;

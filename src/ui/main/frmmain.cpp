@@ -8,6 +8,7 @@
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
 #include "sensor/sensor_constants.h"
+#include "ui/trend/trend_window.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -21,11 +22,14 @@ frmmain::frmmain(Services services, QWidget* parent)
       tmrRd_(new QtWindowTimer([this] { tmrRd_Timer(); }, this)),
       tmrLogger_(new QtWindowTimer([this] { tmrLogger_Timer(); }, this)),
       logWriter_(services.logChannel, services.clock, module_.state, [this] { return liters_->text(); },
-                 *tmrLogger_, services.messages)
+                 *tmrLogger_, services.messages),
+      trend_(services.clock)
 {
     createControls();
     placeControls();
     connectHandlers();
+    createMenu();
+    module_.setSampleListener(&trend_);
 
     tmrRd_->setObjectName(QStringLiteral("tmrRd"));
     tmrRd_->setInterval(sensor::kSamplingIntervalMs);
@@ -44,6 +48,11 @@ frmmain::~frmmain()
 
 void frmmain::Form_Load()
 {
+    openPort();
+}
+
+void frmmain::openPort()
+{
     SerialPort& port = services_.MSComm1;
     if (port.open())
         return;
@@ -60,6 +69,7 @@ void frmmain::Form_Load()
 void frmmain::CWButton1_Click()
 {
     tmrRd_->setEnabled(CWButton1_->Value());
+    trend_.samplingSwitched(); // no line across the time without sampling
 }
 
 void frmmain::CWButton2_ValueChanged(bool value)
@@ -103,6 +113,8 @@ void frmmain::shutDown()
     logWriter_.StopLogging(); // rows are already with the system; this closes the file
     if (loggingSwitch_)
         loggingSwitch_->closeDialog();
+    if (trendWindow_)
+        trendWindow_->close();
     services_.MSComm1.close();
 }
 

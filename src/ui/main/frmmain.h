@@ -2,17 +2,20 @@
 // The instrument window: three readouts, two gauges, the tank-scale knob, the
 // Start/Stop, Logging and Reset switches and the status bar. It owns the
 // module's port, the sampling timer tmrRd and the logging timer tmrLogger,
-// and its handlers are the operator's controls.
+// and its handlers are the operator's controls. Its context menu chooses the
+// port and opens the trend window, which shows what the cycles recorded.
 
 #include "logging/log_writer.h"
 #include "platform/qt_window_timer.h"
 #include "sensor/module1.h"
 #include "sensor/sensor_display.h"
+#include "sensor/trend_recorder.h"
 
 #include <QWidget>
 
 #include <memory>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 
@@ -23,11 +26,13 @@ class CWKnob;
 class CWSlide;
 class FileDialog;
 class LoggingSwitch;
+class MainContextMenu;
 class MessageBox;
 class MillisecondCounter;
 class SerialPort;
 class StatusBar;
 class TextFileChannel;
+class TrendWindow;
 class WallClock;
 
 class frmmain : public QWidget, public SensorDisplay {
@@ -51,6 +56,14 @@ public:
     // trying the port again.
     void Form_Load();
 
+    // The context menu's commands. Switching closes the current port and opens
+    // the new one at once; sampling, logging and the total go on. A port that
+    // does not open is reported as at start-up and tried again at each cycle.
+    void switchPort(const QString& device);
+    void askForPort();
+    void showTrend();
+    void showAbout();
+
     // Handlers.
     void CWButton1_Click();
     void CWButton2_ValueChanged(bool value);
@@ -72,8 +85,11 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void openPort();
+    void createMenu();
     void createControls();
     void placeControls();
     void connectHandlers();
@@ -89,6 +105,10 @@ private:
     QtWindowTimer* tmrLogger_;
     LogWriter logWriter_;
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
+    TrendRecorder trend_;
+    TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
+    QAction* trendAction_ = nullptr;
+    MainContextMenu* contextMenu_ = nullptr;
     bool shutDown_ = false;
 
     // The controls the handlers work; each carries its design name as object name.

@@ -1,0 +1,77 @@
+// The instrument window's context menu and its commands: the serial port, the
+// trend window and About. Nothing here is visible on the panel itself.
+#include "frmmain.h"
+
+#include "main_context_menu.h"
+#include "platform/message_box.h"
+#include "platform/serial_port.h"
+#include "ui/trend/trend_window.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QInputDialog>
+
+namespace tavelin {
+
+void frmmain::createMenu()
+{
+    // On the window too, so that Ctrl+T works without opening the menu.
+    trendAction_ = new QAction(tr("&Trend..."), this);
+    trendAction_->setObjectName(QStringLiteral("mnuTrend"));
+    trendAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    trendAction_->setShortcutVisibleInContextMenu(true);
+    connect(trendAction_, &QAction::triggered, this, &frmmain::showTrend);
+    addAction(trendAction_);
+
+    contextMenu_ = new MainContextMenu(
+        trendAction_, [] { return availableSerialPorts(); }, [this] { return services_.MSComm1.deviceName(); },
+        this);
+    connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
+    connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
+    connect(contextMenu_, &MainContextMenu::aboutRequested, this, &frmmain::showAbout);
+
+    trend_.setOnAppended([this] {
+        if (trendWindow_)
+            trendWindow_->pointAdded();
+    });
+}
+
+void frmmain::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A right click, the Menu key or Shift+F10, on the panel or any control
+    // that has no menu of its own.
+    contextMenu_->popup(event->globalPos());
+    event->accept();
+}
+
+void frmmain::switchPort(const QString& device)
+{
+    services_.MSComm1.setDeviceName(device);
+    openPort();
+}
+
+void frmmain::askForPort()
+{
+    bool ok = false;
+    const QString device = QInputDialog::getText(this, tr("Serial port"), tr("Device path:"), QLineEdit::Normal,
+                                                 services_.MSComm1.deviceName(), &ok)
+                               .trimmed();
+    if (ok && !device.isEmpty())
+        switchPort(device);
+}
+
+void frmmain::showTrend()
+{
+    if (!trendWindow_)
+        trendWindow_ = new TrendWindow(trend_.ring(), services_.fileDialog, services_.messages, this);
+    trendWindow_->show();
+    trendWindow_->raise();
+    trendWindow_->activateWindow();
+}
+
+void frmmain::showAbout()
+{
+    services_.messages.show(aboutText(), tr("About tavelin"));
+}
+
+} // namespace tavelin

@@ -1,0 +1,40 @@
+#pragma once
+// The instrument window's context menu: "Serial port" (the ports that exist
+// now, read each time the menu opens, the current one checked, and "Other..."
+// for a typed path such as a pseudo-terminal), "Trend..." and "About
+// tavelin". It shows only when asked for and adds nothing to the panel.
+
+#include "platform/serial_port_list.h"
+
+#include <QMenu>
+
+#include <functional>
+
+namespace tavelin {
+
+class MainContextMenu : public QMenu {
+    Q_OBJECT
+public:
+    using PortLister = std::function<QList<SerialPortEntry>()>;
+    using CurrentPort = std::function<QString()>;
+
+    MainContextMenu(QAction* trendAction, PortLister listPorts, CurrentPort currentPort, QWidget* parent);
+
+Q_SIGNALS:
+    void portChosen(const QString& path);
+    void otherPortRequested();
+    void aboutRequested();
+
+private:
+    void refreshPorts();
+    void addPort(const SerialPortEntry& port, bool current);
+
+    QMenu* ports_;
+    PortLister listPorts_;
+    CurrentPort currentPort_;
+};
+
+// What "About tavelin" says: version, the Qt and Qwt it runs with, license.
+QString aboutText();
+
+} // namespace tavelin
