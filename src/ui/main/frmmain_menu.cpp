@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QInputDialog>
+#include <QScreen>
 
 namespace tavelin {
 
@@ -29,6 +30,16 @@ void frmmain::createMenu()
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
     connect(contextMenu_, &MainContextMenu::aboutRequested, this, &frmmain::showAbout);
+
+    // The Menu key reaches contextMenuEvent by itself; Shift+F10 does not in Qt 5.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [this] {
+        QWidget* focus = focusWidget();
+        const QPoint at = focus ? focus->mapTo(this, focus->rect().center()) : rect().center();
+        contextMenu_->popup(mapToGlobal(at));
+    });
+    addAction(menuKey);
 
     trend_.setOnAppended([this] {
         if (trendWindow_)
@@ -62,8 +73,13 @@ void frmmain::askForPort()
 
 void frmmain::showTrend()
 {
-    if (!trendWindow_)
+    if (!trendWindow_) {
         trendWindow_ = new TrendWindow(trend_.ring(), services_.fileDialog, services_.messages, this);
+        // Beside the panel rather than over it, where the screen has room.
+        const QRect beside(frameGeometry().topRight() + QPoint(1, 0), trendWindow_->frameGeometry().size());
+        if (screen() && screen()->availableGeometry().contains(beside))
+            trendWindow_->move(beside.topLeft());
+    }
     trendWindow_->show();
     trendWindow_->raise();
     trendWindow_->activateWindow();

@@ -59,7 +59,14 @@ TrendPlot::TrendPlot(const TrendRing& ring, QWidget* parent)
 
 void TrendPlot::setUpAxes()
 {
-    setAxisScaleDraw(QwtPlot::xBottom, new QwtDateScaleDraw(Qt::LocalTime));
+    // Time of day on one line; the date only where the ticks are days apart.
+    auto* timeOfDay = new QwtDateScaleDraw(Qt::LocalTime);
+    timeOfDay->setDateFormat(QwtDate::Millisecond, QStringLiteral("hh:mm:ss.zzz"));
+    timeOfDay->setDateFormat(QwtDate::Second, QStringLiteral("hh:mm:ss"));
+    timeOfDay->setDateFormat(QwtDate::Minute, QStringLiteral("hh:mm"));
+    timeOfDay->setDateFormat(QwtDate::Hour, QStringLiteral("hh:mm"));
+    timeOfDay->setDateFormat(QwtDate::Day, QStringLiteral("ddd dd MMM"));
+    setAxisScaleDraw(QwtPlot::xBottom, timeOfDay);
     setAxisScaleEngine(QwtPlot::xBottom, new QwtDateScaleEngine(Qt::LocalTime));
     setAxisTitle(QwtPlot::yLeft, coloredTitle(tr("Flow (L/min)"), kFlowColor));
     enableAxis(QwtPlot::yRight);
@@ -73,6 +80,7 @@ void TrendPlot::setUpNavigation()
     magnifier->setAxisEnabled(QwtPlot::yLeft, false);
     magnifier->setAxisEnabled(QwtPlot::yRight, false);
     magnifier->setMouseButton(Qt::NoButton); // the wheel and +/- only
+    magnifier->setWheelFactor(1.0 / magnifier->wheelFactor()); // wheel up zooms in, as in a map
 
     auto* panner = new QwtPlotPanner(canvas());
     panner->setAxisEnabled(QwtPlot::yLeft, false);
