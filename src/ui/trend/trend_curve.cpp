@@ -5,6 +5,7 @@
 #include <qwt_scale_map.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavelin {
 
@@ -21,6 +22,17 @@ void TrendSeriesData::setTimesInView(double from, double to)
 }
 
 QRectF TrendSeriesData::boundingRect() const
+{
+    if (boundsCount_ != ring_.appendedCount() || boundsFrom_ != from_ || boundsTo_ != to_) {
+        bounds_ = boundsInView();
+        boundsCount_ = ring_.appendedCount();
+        boundsFrom_ = from_;
+        boundsTo_ = to_;
+    }
+    return bounds_;
+}
+
+QRectF TrendSeriesData::boundsInView() const
 {
     const size_t first = ring_.lowerBound(from_);
     const size_t end = ring_.lowerBound(to_ + 1.0); // points at the right edge count
@@ -69,11 +81,52 @@ void SegmentedCurve::drawSeries(QPainter* painter, const QwtScaleMap& xMap, cons
             continue;
         if (i - 1 == start)
             drawLonePoint(painter, xMap, yMap, start);
+        else if (i - start > 2 * static_cast<size_t>(canvasRect.width()))
+            drawColumns(painter, xMap, yMap, start, i - 1);
         else
             QwtPlotCurve::drawSeries(painter, xMap, yMap, canvasRect, static_cast<int>(start),
                                      static_cast<int>(i - 1));
         start = i;
     }
+}
+
+void SegmentedCurve::drawColumns(QPainter* painter, const QwtScaleMap& xMap, const QwtScaleMap& yMap,
+                                 size_t first, size_t last) const
+{
+    // Many points to a pixel column (hours in view): each column is drawn as
+    // its first, lowest, highest and last value, which looks the same as
+    // every point and keeps a day's redraw short.
+    QPolygonF line;
+    double column = 0.0;
+    double entry = 0.0, low = 0.0, high = 0.0, exit = 0.0;
+    auto flush = [&] {
+        line << QPointF(column, entry) << QPointF(column, low) << QPointF(column, high) << QPointF(column, exit);
+    };
+    for (size_t i = first; i <= last; ++i) {
+        const QPointF point = data_->sample(i);
+        const double x = std::floor(xMap.transform(point.x()));
+        const double y = yMap.transform(point.y());
+        if (i == first || x != column) {
+            if (i != first)
+                flush();
+            column = x;
+            entry = low = high = exit = y;
+            continue;
+        }
+        low = std::min(low, y);
+        high = std::max(high, y);
+        exit = y;
+    }
+    flush();
+    painter->save();
+    // A one-pixel line: the raster engine draws it directly, where a wider
+    // pen would make it outline thousands of short strokes.
+    QPen thin = pen();
+    thin.setWidth(0);
+    painter->setPen(thin);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->drawPolyline(line);
+    painter->restore();
 }
 
 void SegmentedCurve::drawLonePoint(QPainter* painter, const QwtScaleMap& xMap, const QwtScaleMap& yMap,

@@ -8,6 +8,8 @@
 #include <qwt_plot_curve.h>
 #include <qwt_series_data.h>
 
+#include <cstdint>
+
 namespace tavelin {
 
 enum class TrendQuantity { Flow, Total };
@@ -25,10 +27,17 @@ public:
     void setTimesInView(double from, double to);
 
 private:
+    QRectF boundsInView() const;
+
     const TrendRing& ring_;
     TrendQuantity quantity_;
     double from_ = 0.0;
     double to_ = 0.0;
+    // A replot asks more than once; the answer changes only with the view or a new point.
+    mutable QRectF bounds_;
+    mutable std::uint64_t boundsCount_ = ~std::uint64_t(0);
+    mutable double boundsFrom_ = 0.0;
+    mutable double boundsTo_ = 0.0;
 };
 
 class SegmentedCurve : public QwtPlotCurve {
@@ -42,6 +51,8 @@ protected:
                     int from, int to) const override;
 
 private:
+    void drawColumns(QPainter* painter, const QwtScaleMap& xMap, const QwtScaleMap& yMap, size_t first,
+                     size_t last) const;
     void drawLonePoint(QPainter* painter, const QwtScaleMap& xMap, const QwtScaleMap& yMap, size_t index) const;
 
     const TrendRing& ring_;
