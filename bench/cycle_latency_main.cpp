@@ -2,7 +2,10 @@
 // sampling timer to the cycle's last display write, against a module on a
 // serial device (the simulator's pseudo-terminal).
 //
-//   cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N]
+//   cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend]
+//
+// With --trend the trend window is open beside the panel, redrawing after
+// every cycle as it does for the operator.
 //
 // The window is the program's own frmmain with the real serial port,
 // millisecond counter and window timer; only the timer's interval is shorter
@@ -34,11 +37,12 @@ struct Options {
     int cycles = 320;
     int intervalMs = 97; // no other timer of the window runs at this interval
     int warmUp = 5;      // first cycles lay out fonts and glyph caches once
+    bool trend = false;
 };
 
 [[noreturn]] void usage()
 {
-    std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N]\n");
+    std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend]\n");
     std::exit(2);
 }
 
@@ -46,6 +50,10 @@ Options parse(int argc, char** argv)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--trend")) {
+            options.trend = true;
+            continue;
+        }
         if (i + 1 >= argc)
             usage();
         const char* value = argv[++i];
@@ -87,6 +95,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     window.show();
+    if (options.trend)
+        window.showTrend();
     auto* tmrRd = window.findChild<tavelin::QtWindowTimer*>(QStringLiteral("tmrRd"));
 
     const int total = options.warmUp + options.cycles;
@@ -113,8 +123,9 @@ int main(int argc, char* argv[])
         std::printf("%lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
                     static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
                     static_cast<long long>(cycles[i].waitedUs));
-    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d\n", window.cyclesWithoutDisplay(),
-                messages.shown(), options.warmUp, options.intervalMs);
+    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d\n",
+                window.cyclesWithoutDisplay(), messages.shown(), options.warmUp, options.intervalMs,
+                options.trend ? 1 : 0);
     if (messages.shown() > 0)
         std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
     window.close();

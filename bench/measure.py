@@ -16,7 +16,8 @@ from benchlib import scenarios
 
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--bin", required=True, help="folder with tavelin, tavelin-sim, cycle-latency, reference-program")
+    parser.add_argument("--bin", required=True,
+                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, reference-program")
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
     parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
@@ -38,6 +39,21 @@ def reserved_row(lat):
     if lat is None:
         return row(figure, "n/a", target="report: own cost")
     return row(figure, "%.2f/%.2f/%.2f ms" % (lat["p50"], lat["p99"], lat["max"]), target="report: own cost")
+
+
+def trend_rows(lat, cost):
+    full = cost["rss_ring_full"] - cost["rss_ring_reserved"]
+    wrapped = cost["rss_ring_wrapped_twice"] - cost["rss_ring_full"]
+    return [
+        row("Cycle latency p50/p99, trend window open", "%.2f/%.2f ms" % (lat["p50"], lat["p99"]),
+            target="as without", met=lat["without_display"] == 0 and lat["messages"] == 0),
+        row("Trend ring, 86 400 points", "%.2f MiB" % (cost["ring_bytes"] / 1048576), target="report"),
+        row("  RSS growth: filling it / two more rounds", "%d / %d KiB" % (full, wrapped), target="flat when full",
+            met=wrapped <= 64),
+        row("Trend redraw, 10 min / 24 h in view", "%.2f / %.2f ms" % (cost["redraw_10_min_view"],
+                                                                      cost["redraw_24_h_view"]),
+            target="report (after the cycle)"),
+    ]
 
 
 def build_rows(r):
@@ -71,7 +87,7 @@ def build_rows(r):
             "< 0.05 s/min", idle["cpu_per_min"] < 0.05),
         row("CPU, sampling + logging on", "%.3f s/min" % tb["cpu_per_min"], "", "",
             "report (floor ~3 s/min)"),
-    ]
+    ] + trend_rows(r["latency_trend"], r["trend_cost"])
 
 
 def print_table(rows):
@@ -99,6 +115,10 @@ def main():
         ("latency_reserved", lambda: scenarios.cycle_latency(
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-reserved.txt"),
             reserve_processor=True)),
+        ("latency_trend", lambda: scenarios.cycle_latency(
+            binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-trend.txt"),
+            trend=True)),
+        ("trend_cost", lambda: scenarios.trend_cost(binary("trend-cost"))),
         ("reference", lambda: scenarios.idle(reference, sim, 60)),
         ("idle", lambda: scenarios.idle(tavelin, sim, 60)),
         ("sampling", lambda: scenarios.sampling(tavelin, sim, args.work, seconds, 60)),

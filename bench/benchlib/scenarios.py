@@ -36,18 +36,20 @@ def startup(tavelin_args, reference_args, sim_binary, runs):
             "tavelin_all": tavelin, "reference_all": reference}
 
 
-def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False):
+def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False):
     """Tick to last display write of the real cycle, through the harness.
 
     With reserve_processor the harness runs under SCHED_FIFO (chrt), so no
     other work on the machine can delay it: what remains is the program's
-    own cost. None when the scheduling class cannot be had."""
+    own cost. None when the scheduling class cannot be had. With trend the
+    trend window is open and redraws after every cycle."""
     prefix = ["chrt", "--fifo", "10"] if reserve_processor else []
     if prefix and subprocess.run([*prefix, "true"], capture_output=True).returncode != 0:
         return None
     sim = programs.Simulator(sim_binary)
     try:
-        run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles)],
+        run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles),
+                              *(["--trend"] if trend else [])],
                              capture_output=True, text=True, timeout=cycles * 2 + 120)
     finally:
         sim.stop()
@@ -155,3 +157,12 @@ def sampling(tavelin_args, sim_binary, work_dir, seconds, memory_after):
     figures.update(cpu_per_min=cpu_used * 60.0 / memory_after, rss_kib=memory["Rss"],
                    pss_kib=memory["Pss"], commands=len(arrivals), log_rows=rows)
     return figures
+
+
+def trend_cost(binary):
+    """The trend ring's memory at 24 hours and one redraw of the trend window:
+    {name: value} from the program's "name value unit" lines."""
+    run = subprocess.run([binary], capture_output=True, text=True, timeout=300)
+    if run.returncode != 0:
+        raise RuntimeError("trend-cost failed: " + run.stderr.strip())
+    return {name: float(value) for name, value, *_ in (line.split() for line in run.stdout.splitlines() if line)}
