@@ -15,6 +15,7 @@
 #include "platform/widgets/cw_slide.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/frmmain_layout.h"
+#include "ui/trend/trend_window.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -215,6 +216,30 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
     EXPECT_EQ(messages.prompts.mid(1), QStringList({QStringLiteral("Port Not open"),
                                                     QStringLiteral("NO VALID RETURN FROM pH MODULE")}));
     EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblHz"))->text(), QStringLiteral("000"));
+}
+
+TEST(MainWindow, SwitchedPortKeepsTheTotalAndTheTrendCountsOnlyAcceptedCycles)
+{
+    Window m;
+    m.click("CWButton1");
+    m.tick("*+00690.00\r"); // 0.1 L
+    m.w->switchPort(QStringLiteral("/dev/second"));
+    EXPECT_EQ(m.port.deviceName(), QStringLiteral("/dev/second"));
+    EXPECT_TRUE(m.port.isOpen());
+    m.tick("*+00690.00\r");
+    m.tick("?+00690.00\r"); // rejected
+    EXPECT_EQ(m.text("liters"), QStringLiteral("0.2"));
+
+    m.w->showTrend();
+    auto* trend = m.w->findChild<TrendWindow*>();
+    ASSERT_NE(trend, nullptr);
+    EXPECT_EQ(trend->windowTitle(), QStringLiteral("Trend - 2 points"));
+    EXPECT_FALSE(trend->grab().isNull()); // the plot paints its curves
+
+    m.port.openSucceeds = false;
+    m.w->switchPort(QStringLiteral("/dev/gone"));
+    EXPECT_TRUE(m.messages.prompts.last().contains(QStringLiteral("/dev/gone")));
+    EXPECT_FALSE(m.port.isOpen());
 }
 
 TEST(MainWindow, ControlsSitAtTheirPlacesAndTheStatusBarFollowsTheBottom)

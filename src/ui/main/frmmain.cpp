@@ -44,6 +44,7 @@ frmmain::frmmain(Services services, QWidget* parent)
 frmmain::~frmmain()
 {
     shutDown();
+    delete trendWindow_; // before the ring it shows, which goes with the members
 }
 
 void frmmain::Form_Load()
