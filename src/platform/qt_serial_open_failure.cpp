@@ -1,8 +1,9 @@
 #include "qt_serial_open_failure.h"
 
+#include "serial_port_list.h"
+
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -65,10 +66,9 @@ qint64 lockHolderPid(const QString& device)
 QStringList presentSerialPorts()
 {
     QStringList ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const QString description = info.description();
-        ports.append(description.isEmpty() ? info.systemLocation()
-                                           : QStringLiteral("%1 (%2)").arg(info.systemLocation(), description));
+    for (const SerialPortEntry& port : availableSerialPorts()) {
+        ports.append(port.description.isEmpty() ? port.path
+                                                : QStringLiteral("%1 (%2)").arg(port.path, port.description));
     }
     return ports;
 }
