@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-wine fonts-liberation
   python3
+  at-spi2-core dbus python3-pyatspi
 )
 
 missing=()

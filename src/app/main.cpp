@@ -45,6 +45,11 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    // Scale the whole panel with the screen (2x on a 192-dpi display, and
+    // fractional factors such as 1.5x unrounded): layout, pens and fonts are
+    // then in device-independent pixels. Must precede the QApplication.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(tavelin::kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(TAVELIN_VERSION));

@@ -1,6 +1,7 @@
 #include "platform/fonts.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 
@@ -19,9 +20,21 @@ bool hasFamily(const QString& family)
     return QFontDatabase().families().contains(family, Qt::CaseInsensitive);
 }
 
+QString scalableFamily()
+{
+    static const QString family = [] {
+        for (const char* candidate : {"Liberation Sans", "DejaVu Sans"}) {
+            if (hasFamily(QString::fromLatin1(candidate)))
+                return QString::fromLatin1(candidate);
+        }
+        return QFont().family();
+    }();
+    return family;
+}
+
 // Looked up once per run: the font database does not change under us, and
 // loading the application font twice would register it twice.
-QString instrumentFamily()
+QString classicFamily()
 {
     static const QString family = [] {
         const QString wanted = QString::fromLatin1(kInstrumentFamily);
@@ -33,20 +46,35 @@ QString instrumentFamily()
             if (!loaded.isEmpty())
                 return loaded.first();
         }
-        for (const char* fallback : {"Liberation Sans", "DejaVu Sans"}) {
-            if (hasFamily(QString::fromLatin1(fallback)))
-                return QString::fromLatin1(fallback);
-        }
-        return QFont().family();
+        return scalableFamily();
     }();
     return family;
+}
+
+// The classic face has bitmaps for its 96-dpi size only: scaled, its letters
+// drift apart. Any other scale takes a scalable face of about the same width.
+QString instrumentFamily(qreal devicePixelRatio)
+{
+    return qFuzzyCompare(devicePixelRatio, 1.0) ? classicFamily() : scalableFamily();
+}
+
+// The highest ratio among the screens: with one scaled screen among others
+// the scalable face is used everywhere, which looks right on all of them.
+qreal screenPixelRatio()
+{
+    return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
 }
 
 } // namespace
 
 QFont instrumentFont()
 {
-    QFont font(instrumentFamily());
+    return instrumentFont(screenPixelRatio());
+}
+
+QFont instrumentFont(qreal devicePixelRatio)
+{
+    QFont font(instrumentFamily(devicePixelRatio));
     font.setPointSizeF(kInstrumentPointSize);
     font.setWeight(QFont::Normal);
     font.setItalic(false);

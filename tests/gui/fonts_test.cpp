@@ -2,7 +2,9 @@
 // free stand-ins, at the sizes and weights the panel was drawn with.
 #include "platform/fonts.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <gtest/gtest.h>
 
 namespace tavelin {
@@ -24,6 +26,21 @@ TEST(Fonts, InstrumentFaceIsSmallAndPlainFrameCaptionBold)
     EXPECT_TRUE(caption.bold());
     EXPECT_EQ(caption.family(), text.family());
     EXPECT_DOUBLE_EQ(caption.pointSizeF(), 7.8);
+}
+
+// The classic face draws well only at its 96-dpi size; under high-DPI scaling
+// a scalable face of about the same width takes its place.
+TEST(Fonts, ScaledDisplaysGetAScalableFaceOfAboutTheSameWidth)
+{
+    const QString caption = QStringLiteral("Total Liters tank scale");
+    const double classicWidth = QFontMetricsF(instrumentFont(1.0)).horizontalAdvance(caption);
+    for (const qreal ratio : {1.5, 2.0}) {
+        const QFontInfo used(instrumentFont(ratio));
+        EXPECT_TRUE(QFontDatabase().isSmoothlyScalable(used.family(), used.styleName()))
+            << ratio << ": " << used.family().toStdString();
+        EXPECT_DOUBLE_EQ(instrumentFont(ratio).pointSizeF(), 7.8);
+        EXPECT_NEAR(QFontMetricsF(instrumentFont(ratio)).horizontalAdvance(caption), classicWidth, 0.05 * classicWidth);
+    }
 }
 
 TEST(Fonts, ReadoutFaceIsHeavyAndLarge)

@@ -1,12 +1,12 @@
 #include "platform/widgets/cw_button.h"
 
+#include "platform/bevel.h"
 #include "platform/fonts.h"
 
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
-#include <qdrawutil.h>
 
 namespace tavelin {
 namespace {
@@ -146,7 +146,7 @@ void CWButton::paintEvent(QPaintEvent*)
     const QRect body = rect();
     const QBrush face = isChecked() ? QBrush(kOnColour) : palette().brush(QPalette::Button);
     // The classic raised bevel, sunk while the switch is held down.
-    qDrawWinButton(&painter, body, palette(), isDown(), &face);
+    drawButtonBevel(&painter, body, palette(), isDown(), face);
 
     QRect textArea = body.adjusted(3, 2, -3, -2);
     if (isDown())

@@ -52,6 +52,7 @@ CWKnob::CWKnob(QWidget* parent)
     knob_->scaleDraw()->setTickLength(QwtScaleDiv::MediumTick, 3);
     knob_->scaleDraw()->setTickLength(QwtScaleDiv::MinorTick, 2);
     knob_->scaleDraw()->setSpacing(2);
+    knob_->scaleDraw()->setPenWidth(1); // one pixel, not one device pixel: scales with the screen
 
     QPalette colours = knob_->palette();
     colours.setColor(QPalette::Text, colours.color(QPalette::WindowText));

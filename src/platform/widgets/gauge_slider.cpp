@@ -1,8 +1,9 @@
 #include "platform/widgets/gauge_slider.h"
 
+#include "platform/bevel.h"
+
 #include <QPainter>
 #include <cmath>
-#include <qdrawutil.h>
 #include <qwt_scale_draw.h>
 
 namespace tavelin {
@@ -12,13 +13,26 @@ const QColor kChannelColour(109, 109, 131);
 const QColor kFillColour(0, 65, 220);
 const int kChannelBorder = 1;
 
+// The gauge's axis is drawn with a pen one pixel wide rather than Qwt's
+// default of one device pixel, so that ticks and backbone grow with high-DPI
+// scaling. Qwt lengthens each tick by the pen's width; taking that back keeps
+// the ticks as long as with the default pen.
+class GaugeScaleDraw : public QwtScaleDraw {
+protected:
+    void drawTick(QPainter* painter, double value, double length) const override
+    {
+        QwtScaleDraw::drawTick(painter, value, length - penWidth());
+    }
+};
+
 } // namespace
 
 GaugeSlider::GaugeSlider(QWidget* parent)
     : QwtSlider(Qt::Vertical, parent)
 {
     // Short ticks suit a gauge only a few centimetres wide.
-    auto* axis = new QwtScaleDraw;
+    auto* axis = new GaugeScaleDraw;
+    axis->setPenWidth(1);
     axis->setTickLength(QwtScaleDiv::MajorTick, 5);
     axis->setTickLength(QwtScaleDiv::MediumTick, 4);
     axis->setTickLength(QwtScaleDiv::MinorTick, 3);
@@ -67,12 +81,21 @@ QRect GaugeSlider::fillRect() const
 void GaugeSlider::drawSlider(QPainter* painter, const QRect& sliderRect) const
 {
     const QBrush channel(kChannelColour);
-    qDrawShadePanel(painter, sliderRect, palette(), true, kChannelBorder, &channel);
+    drawShadePanel(painter, sliderRect, palette(), true, kChannelBorder, &channel);
     const QRect fill = fillRect();
     if (!fill.isEmpty())
         painter->fillRect(fill, kFillColour);
     if (isValid())
         drawHandle(painter, handleRect(), transform(value()));
+}
+
+// Qwt's thumb, raised with a groove across it at the value, drawn so that it
+// keeps its proportions under high-DPI scaling.
+void GaugeSlider::drawHandle(QPainter* painter, const QRect& handleRect, int position) const
+{
+    const int border = borderWidth();
+    drawShadePanel(painter, handleRect, palette(), false, border, &palette().brush(QPalette::Button));
+    drawSunkenLine(painter, handleRect.left() + border, handleRect.right() - border - 1, position, palette());
 }
 
 } // namespace tavelin

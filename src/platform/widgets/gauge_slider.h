@@ -23,6 +23,7 @@ public:
 
 protected:
     void drawSlider(QPainter* painter, const QRect& sliderRect) const override;
+    void drawHandle(QPainter* painter, const QRect& handleRect, int position) const override;
     void scaleChange() override;
 
 private:
