@@ -200,13 +200,21 @@ class Simulator:
 class Session:
     """Xvfb + tavelin-sim + tavelin; a context manager that always cleans up."""
 
-    def __init__(self, paths, sim_args=(), locale="C.UTF-8", startup_box=False):
+    def __init__(self, paths, sim_args=(), locale="C.UTF-8", startup_box=False, dpi=96, screen="1024x768",
+                 app_env=None, on_display=None):
         """startup_box: the program is expected to stop at its start-up port
-        message, before its window shows; the test then sets main itself."""
+        message, before its window shows; the test then sets main itself.
+        dpi and screen set up the X server; app_env is added to the program's
+        environment; on_display(session) runs once the display is up, before
+        the program starts."""
         self.paths = paths
         self.sim_args = list(sim_args)
         self.locale = locale
         self.startup_box = startup_box
+        self.screen_dpi = dpi
+        self.screen_size = screen
+        self.app_env = dict(app_env or {})
+        self.on_display = on_display
         self.work = paths.work
         self.xvfb = self.sim = self.app = None
         self.main = None
@@ -217,6 +225,8 @@ class Session:
         try:
             require_tools()
             self._start_display()
+            if self.on_display:
+                self.on_display(self)
             self.sim = Simulator(self.paths.sim, self.sim_args, self.work)
             self._start_app()
         except BaseException:
@@ -250,8 +260,8 @@ class Session:
         try:
             # -noreset: by default the server resets whenever its last client
             # leaves (every xdotool call) and drops connections meanwhile.
-            self.xvfb = _start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                                "-dpi", "96", "-nolisten", "tcp", "-noreset"],
+            self.xvfb = _start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen_size + "x24",
+                                "-dpi", str(self.screen_dpi), "-nolisten", "tcp", "-noreset"],
                                os.path.join(self.work, "xvfb.log"), pass_fds=(write_end,))
             os.close(write_end)
             # Xvfb writes the number and the newline separately and dies if
@@ -277,7 +287,7 @@ class Session:
         runtime = os.path.join(self.work, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LC_ALL=self.locale,
-                   XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(self.work, "config"))
+                   XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(self.work, "config"), **self.app_env)
         self.app = _start([self.paths.tavelin, "--port", self.sim.device],
                           os.path.join(self.work, "tavelin.log"), env=env)
         if not self.startup_box:

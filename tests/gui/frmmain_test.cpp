@@ -17,6 +17,7 @@
 #include "ui/main/frmmain_layout.h"
 #include "ui/trend/trend_window.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -276,6 +277,39 @@ TEST(MainWindow, TabOrderRunsGaugesSwitchesKnob)
         EXPECT_TRUE(focused == expected[i] || expected[i]->isAncestorOf(focused))
             << "step " << i << ": " << focused->objectName().toStdString();
     }
+}
+
+// What an assistive tool reads and sets, through Qt's accessibility
+// interfaces; the bus, and the announcements of changes, are exercised end
+// to end.
+TEST(MainWindow, AssistiveToolsReadTheReadingsAndScalesAndSetTheKnob)
+{
+    Window m;
+    auto face = [&](const char* name) { return QAccessible::queryAccessibleInterface(m.find<QWidget>(name)); };
+    auto reading = [&](const char* name) { return face(name)->textInterface()->text(0, -1); };
+    auto scale = [&](const char* name) {
+        QAccessibleValueInterface* v = face(name)->valueInterface();
+        return std::vector<double>{v->currentValue().toDouble(), v->minimumValue().toDouble(),
+                                   v->maximumValue().toDouble(), v->minimumStepSize().toDouble()};
+    };
+    ASSERT_NE(face("lblHz")->textInterface(), nullptr);
+    EXPECT_EQ(face("lblHz")->text(QAccessible::Name), QStringLiteral("Frequency, hertz"));
+    EXPECT_EQ(reading("lblHz"), QStringLiteral("000"));
+    EXPECT_EQ(face("CWSlide1")->role(), QAccessible::Slider);
+    EXPECT_TRUE(face("CWSlide2")->state().readOnly);
+    EXPECT_EQ(face("CWKnob1")->role(), QAccessible::Dial);
+    EXPECT_EQ(scale("CWKnob1"), (std::vector<double>{25, 25, 400, 5}));
+    EXPECT_EQ(face("CWButton1")->role(), QAccessible::CheckBox);
+
+    face("CWButton1")->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(face("CWButton1")->state().checked);
+    EXPECT_TRUE(m.timer("tmrRd")->isEnabled()) << "toggled from a tool, the switch runs the Start/Stop handler";
+    face("CWKnob1")->valueInterface()->setCurrentValue(100.0);
+    EXPECT_EQ(m.slide("CWSlide2")->axisMaximum(), 100.0) << "set from a tool, the knob runs the tank-scale handler";
+    m.tick("*+00250.00\r");
+    EXPECT_EQ(reading("lblLitersPerMin"), QStringLiteral("2.17"));
+    EXPECT_EQ(scale("CWSlide1"), (std::vector<double>{2.17, 0, 5, 0}));
+    EXPECT_EQ(scale("CWSlide2"), (std::vector<double>{0.04, 0, 100, 0}));
 }
 
 TEST(MainWindow, ClosingStopsTimersClosesLogFileAndPortAndTheDialog)

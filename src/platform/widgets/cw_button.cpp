@@ -2,6 +2,7 @@
 
 #include "platform/bevel.h"
 #include "platform/fonts.h"
+#include "platform/widgets/instrument_accessibility.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -31,6 +32,7 @@ QKeyEvent asSpace(const QKeyEvent& event)
 CWButton::CWButton(QWidget* parent)
     : QAbstractButton(parent)
 {
+    installInstrumentAccessibility();
     // Checkable, so that accessibility reports the switch's state.
     setCheckable(true);
     setFocusPolicy(Qt::StrongFocus);

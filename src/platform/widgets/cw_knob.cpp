@@ -2,6 +2,7 @@
 
 #include "platform/widgets/focus_frame.h"
 #include "platform/fonts.h"
+#include "platform/widgets/instrument_accessibility.h"
 #include "platform/widgets/scale_ticks.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ CWKnob::CWKnob(QWidget* parent)
     , caption_(new QLabel(this))
     , knob_(new QwtKnob(this))
 {
+    installInstrumentAccessibility();
     setFont(instrumentFont());
     // The widget itself takes the focus and hands keys to the knob, so that
     // its accessible name is the one announced.
@@ -95,6 +97,7 @@ void CWKnob::setAxis(double minimum, double maximum, double majorStep, double mi
     knob_->setPageSteps(kPageSteps);
     value_ = knob_->value();
     programmatic_ = wasProgrammatic;
+    announceValueChange(this, value_);
 }
 
 double CWKnob::axisMinimum() const
@@ -114,6 +117,12 @@ void CWKnob::setValue(double value)
     knob_->setValue(value);
     value_ = knob_->value();
     programmatic_ = wasProgrammatic;
+    announceValueChange(this, value_);
+}
+
+void CWKnob::turnTo(double value)
+{
+    knob_->setValue(value); // not programmatic: onKnobMoved reports it
 }
 
 double CWKnob::Value() const
@@ -129,6 +138,7 @@ void CWKnob::onKnobMoved(double value)
         return;
     const double previous = value_;
     value_ = value;
+    announceValueChange(this, value);
     Q_EMIT ValueChanged(value, previous);
 }
 

@@ -38,6 +38,10 @@ public:
     void setValue(double value);
     double Value() const;
 
+    // Turns the knob as the operator does, for an assistive tool: limited to
+    // the scale, and reported with ValueChanged when the position changes.
+    void turnTo(double value);
+
     // The knob itself, for looking at its scale and geometry.
     const QwtKnob* pointer() const { return knob_; }
 

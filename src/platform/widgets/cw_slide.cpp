@@ -3,6 +3,7 @@
 #include "platform/fonts.h"
 #include "platform/widgets/focus_frame.h"
 #include "platform/widgets/gauge_slider.h"
+#include "platform/widgets/instrument_accessibility.h"
 #include "platform/widgets/scale_ticks.h"
 
 #include <QLabel>
@@ -24,6 +25,7 @@ CWSlide::CWSlide(QWidget* parent)
     , caption_(new QLabel(this))
     , pointer_(new GaugeSlider(this))
 {
+    installInstrumentAccessibility();
     setFont(instrumentFont());
     // Reached with Tab so that a screen reader can announce it; it takes no
     // input.
@@ -73,6 +75,7 @@ void CWSlide::setAxis(double minimum, double maximum, double majorStep, double m
     minimum_ = minimum;
     maximum_ = maximum;
     pointer_->setScale(buildScaleDiv(minimum, maximum, TickSpacing{majorStep, minorStep}));
+    announceValueChange(this, value());
 }
 
 void CWSlide::setAxisMaximum(double maximum)
@@ -84,6 +87,7 @@ void CWSlide::setAxisMaximum(double maximum)
 void CWSlide::setValue(double value)
 {
     pointer_->setGaugeValue(value);
+    announceValueChange(this, value);
 }
 
 double CWSlide::value() const

@@ -7,6 +7,7 @@
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
+#include "platform/widgets/instrument_accessibility.h"
 #include "sensor/sensor_constants.h"
 #include "ui/trend/trend_window.h"
 
@@ -98,10 +99,10 @@ void frmmain::tmrLogger_Timer()
     logWriter_.writeRow();
 }
 
-void frmmain::setLblHz(const QString& text) { lblHz_->setText(text); }
-void frmmain::setLblLitersPerMin(const QString& text) { lblLitersPerMin_->setText(text); }
+void frmmain::setLblHz(const QString& text) { showReading(lblHz_, text); }
+void frmmain::setLblLitersPerMin(const QString& text) { showReading(lblLitersPerMin_, text); }
 void frmmain::setCWSlide1(double value) { CWSlide1_->setValue(value); }
-void frmmain::setLiters(const QString& text) { liters_->setText(text); }
+void frmmain::setLiters(const QString& text) { showReading(liters_, text); }
 void frmmain::setCWSlide2(double value) { CWSlide2_->setValue(value); }
 
 void frmmain::shutDown()

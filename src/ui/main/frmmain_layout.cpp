@@ -9,6 +9,7 @@
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
 #include "platform/fonts.h"
+#include "platform/widgets/instrument_accessibility.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -34,7 +35,9 @@ QGroupBox* frmmain::makeFrame(const QString& name, const QString& caption)
 
 QLabel* frmmain::makeReadout(QGroupBox* frame, const QString& name, const QString& accessibleName)
 {
-    auto* label = new QLabel(QStringLiteral("000"), frame);
+    auto* label = new QLabel(frame);
+    describeAsReadout(label); // before the label has a text or a name
+    label->setText(QStringLiteral("000"));
     label->setObjectName(name);
     label->setAccessibleName(accessibleName);
     label->setAlignment(Qt::AlignCenter);
