@@ -12,9 +12,10 @@ import os
 import re
 import subprocess
 
-from harness import CWBUTTON2, MAIN_CLIENT_TWIPS, HarnessError, Session, check, parse_args, twips_to_pixels
+from harness import (CWBUTTON2, MAIN_CLIENT_TWIPS, HarnessError, Session, check, parse_args, read_layout,
+                     twips_to_pixels)
 
-LOGGER_CLIENT_TWIPS = (3504, 2424)
+_, LOGGER_CLIENT_TWIPS = read_layout("logging/frm_loggingflow_layout.h")
 SCALES = (("2x", 192, "2048x1536"), ("1.5x", 144, "1536x1152"))
 # Measured on this panel: about 0.04 when it scales (both scales), 0.12 when
 # only the window grows and its text and lines keep their 96-dpi pixel size.
