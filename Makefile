@@ -27,5 +27,10 @@ bench: setup
 soak: configure
 	@BUILD_DIR=$(BUILD_DIR) bash scripts/soak.sh $(ARGS)
 
+# The Debian package, $(BUILD_DIR)/tavelin_<version>_amd64.deb.
+.PHONY: package
+package: build
+	@cmake --build $(BUILD_DIR) --target package
+
 clean:
 	rm -rf $(BUILD_DIR) build-*

@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra fonts-wine fonts-liberation
   python3
   at-spi2-core dbus python3-pyatspi
+  dpkg-dev desktop-file-utils appstream lintian groff-base librsvg2-bin
 )
 
 missing=()

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Checks the Debian package as an operator gets it, in a folder of its own:
+#
+#   check_package.sh build CPACK CPACK_CONFIG DIR FILE
+#       builds DIR/FILE from the built tree with CPACK and unpacks it with
+#       dpkg-deb -x into DIR/root; checks that it holds the two programs only,
+#       and the icon of the desktop entry in every size
+#   check_package.sh version DIR VERSION
+#       the unpacked tavelin --version, without a display, prints "tavelin VERSION"
+#   check_package.sh list-ports DIR
+#       the unpacked tavelin --list-ports, without a display, ends with status 0
+#       and prints lines of three tab-separated fields, the first a device path
+set -euo pipefail
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# The unpacked programs run as from a terminal with no graphical session.
+without_display() {
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"
+}
+
+check_icons() {
+  local root=$1 icon size png dimensions
+  icon=$(sed -n 's/^Icon=//p' "$root"/usr/share/applications/*.desktop)
+  [[ -n $icon ]] || fail "no desktop entry with an Icon key in the package"
+  [[ -f $root/usr/share/icons/hicolor/scalable/apps/$icon.svg ]] || fail "no scalable icon $icon.svg"
+  for size in 16 24 32 48 64 128 256; do
+    png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png
+    [[ -f $png ]] || fail "no icon $png"
+    # Width and height: the big-endian words at bytes 16 and 20 of a PNG.
+    dimensions=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')
+    [[ $dimensions == "${size}x${size}" ]] || fail "$png is $dimensions"
+  done
+}
+
+build() {
+  local cpack=$1 config=$2 dir=$3 file=$4 programs
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  "$cpack" --config "$config" -B "$dir"
+  [[ -f $dir/$file ]] || fail "cpack made no $dir/$file"
+  dpkg-deb -x "$dir/$file" "$dir/root"
+  programs=$(ls "$dir/root/usr/bin" | tr '\n' ' ')
+  [[ $programs == "tavelin tavelin-sim " ]] || fail "usr/bin holds: $programs"
+  check_icons "$dir/root"
+  echo "$dir/$file: built and unpacked into $dir/root"
+}
+
+version() {
+  local dir=$1 expected=$2 output
+  output=$(without_display "$dir/root/usr/bin/tavelin" --version) || fail "tavelin --version ended with status $?"
+  echo "$output"
+  [[ $output == "tavelin $expected" ]] || fail "expected \"tavelin $expected\""
+}
+
+list_ports() {
+  local dir=$1 output
+  output=$(without_display "$dir/root/usr/bin/tavelin" --list-ports) || fail "tavelin --list-ports ended with status $?"
+  printf '%s\n' "$output"
+  [[ -z $output ]] && return 0
+  awk -F'\t' 'NF != 3 || $1 !~ /^\/dev\// { print "not device, description, vendor:product: " $0; bad = 1 }
+              END { exit bad }' <<<"$output" || fail "a line is not three tab-separated fields"
+}
+
+case ${1:-} in
+build) build "${@:2}" ;;
+version) version "${@:2}" ;;
+list-ports) list_ports "${@:2}" ;;
+*) fail "usage: $0 build|version|list-ports ..." ;;
+esac
