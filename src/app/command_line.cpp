@@ -1,33 +1,52 @@
 #include "command_line.h"
 
+#include "toolkit_options.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 namespace tavelin {
 
-CommandLine parseCommandLine(const QStringList& arguments)
+namespace {
+
+const QString kPort = QStringLiteral("port");
+const QString kSimulate = QStringLiteral("simulate");
+const QString kListPorts = QStringLiteral("list-ports");
+
+// The program's options, and Qt's own ones, listed or not.
+void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QCoreApplication::translate("main", "Flow sensor instrument: reads a pulse-output flow sensor through "
                                             "a serial acquisition module on serial port 1."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption portOption(
-        QStringLiteral("port"),
-        QCoreApplication::translate("main", "Use DEVICE as serial port 1 (default: /dev/ttyS0)."),
-        QStringLiteral("DEVICE"));
-    const QCommandLineOption simulateOption(
-        QStringLiteral("simulate"),
-        QCoreApplication::translate("main", "Run the built-in simulated module on a pseudo-terminal and use it "
-                                            "as serial port 1."));
-    const QCommandLineOption listPortsOption(
-        QStringLiteral("list-ports"),
-        QCoreApplication::translate("main", "Print the serial ports the system knows, one a line: device path, "
-                                            "description and USB vendor:product, separated by tabs."));
-    parser.addOption(portOption);
-    parser.addOption(simulateOption);
-    parser.addOption(listPortsOption);
+    // Qt's own options are single-dash words (-platform offscreen), not
+    // bundles of one-letter options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addHelpOption(); // -h, --help and --help-all
+    parser.addVersionOption();
+    parser.addOption({kPort, QCoreApplication::translate("main", "Use DEVICE as serial port 1 (default: /dev/ttyS0)."),
+                      QStringLiteral("DEVICE")});
+    parser.addOption({kSimulate, QCoreApplication::translate("main", "Run the built-in simulated module on a "
+                                                                     "pseudo-terminal and use it as serial port 1.")});
+    parser.addOption({kListPorts, QCoreApplication::translate("main", "Print the serial ports the system knows, one "
+                                                                      "a line: device path, description and USB "
+                                                                      "vendor:product, separated by tabs.")});
+    addToolkitOptions(parser, listToolkitOptions);
+}
+
+QString helpAllText()
+{
+    QCommandLineParser parser;
+    describeOptions(parser, true);
+    return parser.helpText();
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser, false);
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -40,14 +59,18 @@ CommandLine parseCommandLine(const QStringList& arguments)
                            .arg(parser.positionalArguments().constFirst());
         return result;
     }
-    result.help = parser.isSet(helpOption);
-    result.version = parser.isSet(versionOption);
-    result.simulate = parser.isSet(simulateOption);
-    result.listPorts = parser.isSet(listPortsOption);
-    result.port = parser.value(portOption);
-    if (parser.isSet(portOption) && result.port.isEmpty())
+    result.help = parser.isSet(QStringLiteral("help"));
+    if (parser.isSet(QStringLiteral("help-all"))) {
+        result.help = true;
+        result.helpText = helpAllText();
+    }
+    result.version = parser.isSet(QStringLiteral("version"));
+    result.simulate = parser.isSet(kSimulate);
+    result.listPorts = parser.isSet(kListPorts);
+    result.port = parser.value(kPort);
+    if (parser.isSet(kPort) && result.port.isEmpty())
         result.error = QCoreApplication::translate("main", "--port needs a device, such as /dev/ttyUSB0.");
-    if (result.simulate && parser.isSet(portOption))
+    if (result.simulate && parser.isSet(kPort))
         result.error = QCoreApplication::translate("main", "--port and --simulate cannot be used together.");
     return result;
 }

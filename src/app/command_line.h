@@ -1,5 +1,6 @@
 #pragma once
-// The program's command line: tavelin [--port DEVICE] [--simulate] [--list-ports].
+// The program's command line: tavelin [--port DEVICE] [--simulate] [--list-ports],
+// and Qt's own options, which the window's application takes itself.
 
 #include <QString>
 #include <QStringList>

@@ -19,8 +19,8 @@
 
 int main(int argc, char* argv[])
 {
-    // The command line first, without a display: --help, --version and
-    // --list-ports need none.
+    // The command line first, without a display: --help, --help-all,
+    // --version and --list-ports need none.
     tavelin::CommandLine options;
     {
         QCoreApplication parsing(argc, argv);
