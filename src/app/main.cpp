@@ -1,6 +1,7 @@
 // Starts the instrument: the window with its controls, then the load handler
 // opens the module's port, then the window shows.
 #include "command_line.h"
+#include "desktop_identity.h"
 #include "platform/qt_message_box.h"
 #include "platform/millisecond_counter.h"
 #include "platform/posix_text_file_channel.h"
@@ -53,6 +54,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(tavelin::kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral(TAVELIN_VERSION));
+    tavelin::applyDesktopIdentity();
     // The program ends when its instrument window closes, not when the last
     // window of any kind (a message box, the logging dialog) goes.
     QApplication::setQuitOnLastWindowClosed(false);
