@@ -2,6 +2,7 @@
 // opens the module's port, then the window shows.
 #include "command_line.h"
 #include "desktop_identity.h"
+#include "platform/display_loss.h"
 #include "platform/qt_message_box.h"
 #include "platform/millisecond_counter.h"
 #include "platform/posix_text_file_channel.h"
@@ -20,6 +21,9 @@
 
 int main(int argc, char* argv[])
 {
+    // A signal during start-up ends the program once it runs, not the process now.
+    tavelin::catchTerminationSignals();
+
     // The command line first, without a display: --help, --help-all,
     // --version and --list-ports need none.
     tavelin::CommandLine options;
@@ -81,13 +85,21 @@ int main(int argc, char* argv[])
     tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog});
     messages.setParent(&window);
     fileDialog.setParent(&window);
+    // The end, from the window's close or a signal, may come while a handler
+    // waits in a box or the file dialog: quit() ends every nested loop, no new
+    // one starts, and the window outlives them all on this stack.
     bool ending = false;
-    QObject::connect(&window, &tavelin::frmmain::closed, &app, [&messages, &ending] {
+    QObject::connect(&window, &tavelin::frmmain::closed, &app, [&messages, &fileDialog, &ending] {
         ending = true;
-        messages.setSuppressed(true); // an open box's loop ends with the program
+        messages.setSuppressed(true);
+        fileDialog.setSuppressed(true);
         QApplication::quit();
     });
     tavelin::onTerminationSignal(&window, [&window] { window.close(); });
+    tavelin::DisplayLossGuard displayLoss([&logChannel, &port] {
+        logChannel.close();
+        port.close();
+    });
 
     window.Form_Load();
     if (ending)

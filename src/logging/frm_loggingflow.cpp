@@ -80,7 +80,7 @@ void FrmLoggingflow::cmdExit_Click()
         choices.intervalMs = kLoggingIntervals[index].milliseconds;
 
     if (!logWriter_.start(choices))
-        return; // the file could not be opened: another one can be chosen
+        return; // not started: another file can be chosen, or the program is ending
     hide();
     statusPanel_.setText(statusPanel_.text() + QStringLiteral("  ") + strLogFile_);
 }

@@ -27,10 +27,14 @@ bool LogWriter::start(const LoggingChoices& choices)
             return false; // nothing started; another file can be chosen
         }
     }
-    if (choices.intervalMs)
+    if (choices.intervalMs) {
         tmrLogger_.setInterval(*choices.intervalMs);
-    else
+    } else {
+        const unsigned stopsBefore = stops_;
         messages_.show(QString::fromLatin1(kNoIntervalMessage));
+        if (stops_ != stopsBefore)
+            return false; // stopped while the box was open: the program is ending
+    }
     // Enabled only after the box: its event loop must not deliver ticks yet.
     tmrLogger_.setEnabled(true);
     return true;
@@ -88,6 +92,7 @@ void LogWriter::tellFileRestored()
 
 void LogWriter::StopLogging()
 {
+    ++stops_;
     tmrLogger_.setEnabled(false);
     closeFile();
 }

@@ -39,7 +39,8 @@ public:
     // Starts a run: opens the chosen file with its header, gives the timer the
     // chosen interval (without one the operator is told, and the timer keeps
     // the interval it has), and enables the timer. A file that cannot be
-    // opened is reported and nothing starts: returns false.
+    // opened is reported and nothing starts: returns false. So it does when
+    // logging is stopped while that box is open.
     bool start(const LoggingChoices& choices);
 
     // Opens the file (closing one already open) and writes the header block.
@@ -66,6 +67,7 @@ private:
     MessageBox& messages_;
     QLocale timeLocale_;
     QString path_;
+    unsigned stops_ = 0; // StopLogging calls, to see one made while a box waits
 };
 
 } // namespace tavelin

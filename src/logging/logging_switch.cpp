@@ -13,7 +13,7 @@ LoggingSwitch::LoggingSwitch(LogWriter& logWriter, StatusPanel& statusPanel, Fil
 
 LoggingSwitch::~LoggingSwitch()
 {
-    closeDialog();
+    delete dialog_.data(); // the window is going: no handler of the dialog is running
 }
 
 void LoggingSwitch::valueChanged(bool on)
@@ -31,7 +31,12 @@ void LoggingSwitch::valueChanged(bool on)
 
 void LoggingSwitch::closeDialog()
 {
-    delete dialog_.data();
+    if (!dialog_)
+        return;
+    dialog_->hide();
+    // One of its handlers may wait in a nested event loop (the interval box,
+    // the file dialog, the create prompt) and go on once that loop ends.
+    dialog_->deleteLater();
 }
 
 } // namespace tavelin

@@ -20,6 +20,7 @@ public:
 
     // The switch went On (true) or Off (false).
     void valueChanged(bool on);
+    // Hides the dialog and deletes it once control is back in the event loop.
     void closeDialog();
 
 private:

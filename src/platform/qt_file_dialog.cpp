@@ -41,6 +41,8 @@ bool confirmCreate(QWidget* parent, const QString& path)
 
 QString QtFileDialog::showOpen(const QString& filter, const QString& presetFileName, bool createPrompt)
 {
+    if (suppressed_)
+        return presetFileName;
     QFileDialog dialog(parent_);
     dialog.setObjectName(QStringLiteral("cdlDataFiles"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -50,7 +52,8 @@ QString QtFileDialog::showOpen(const QString& filter, const QString& presetFileN
     if (!presetFileName.isEmpty())
         dialog.selectFile(presetFileName);
 
-    while (dialog.exec() == QDialog::Accepted) {
+    // The program's end closes the dialog or its prompt: then no second round.
+    while (!suppressed_ && dialog.exec() == QDialog::Accepted) {
         const QStringList chosen = dialog.selectedFiles();
         if (chosen.isEmpty())
             continue;

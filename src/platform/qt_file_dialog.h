@@ -12,11 +12,14 @@ class QtFileDialog : public FileDialog {
 public:
     explicit QtFileDialog(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
+    // Once the program is ending the dialog neither opens nor opens again.
+    void setSuppressed(bool suppressed) { suppressed_ = suppressed; }
     QString showOpen(const QString& filter, const QString& presetFileName, bool createPrompt) override;
     QString showSave(const QStringList& nameFilters, const QString& presetFileName) override;
 
 private:
     QWidget* parent_;
+    bool suppressed_ = false;
 };
 
 // "All Files (*.*) |*.*" as QFileDialog takes it: the description, then the

@@ -14,13 +14,26 @@ int signalPipe[2] = {-1, -1};
 void writeToPipe(int)
 {
     const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1); // async-signal-safe
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1); // async-signal-safe, never blocks
 }
 } // namespace
 
+void catchTerminationSignals()
+{
+    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = writeToPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
+
 void onTerminationSignal(QObject* context, std::function<void()> handler)
 {
-    if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    catchTerminationSignals();
+    if (signalPipe[0] < 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context, [handler = std::move(handler)] {
@@ -28,13 +41,6 @@ void onTerminationSignal(QObject* context, std::function<void()> handler)
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
         handler();
     });
-
-    struct sigaction action {};
-    action.sa_handler = writeToPipe;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &action, nullptr);
 }
 
 } // namespace tavelin

@@ -9,6 +9,11 @@ class QObject;
 
 namespace tavelin {
 
+// From now on the signals no longer end the process; each is kept until an
+// event loop runs with a handler installed by onTerminationSignal.
+void catchTerminationSignals();
+
+// Runs handler for each signal caught, also one caught before this call.
 void onTerminationSignal(QObject* context, std::function<void()> handler);
 
 } // namespace tavelin

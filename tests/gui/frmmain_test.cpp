@@ -340,6 +340,35 @@ TEST(MainWindow, ClosingStopsTimersClosesLogFileAndPortAndTheDialog)
     EXPECT_FALSE(m.channel.isOpen());
     EXPECT_EQ(m.channel.events.last(), QStringLiteral("close /logs/a.txt"));
     EXPECT_FALSE(m.port.isOpen());
+    EXPECT_FALSE(dialog->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(m.w->findChild<FrmLoggingflow*>(), nullptr);
+}
+
+// A signal ends the program while OK's "no interval" box is open: the
+// handler goes on once the box is gone, in a dialog that still exists, and
+// starts nothing.
+TEST(MainWindow, ClosingWhileTheLoggerWaitsInItsBoxStartsNoLogging)
+{
+    Window m;
+    m.click("CWButton2");
+    auto* dialog = m.w->findChild<FrmLoggingflow*>();
+    ASSERT_NE(dialog, nullptr);
+    const auto clickInDialog = [dialog](const char* name) {
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>(QLatin1String(name)), Qt::LeftButton);
+    };
+    clickInDialog("optDatafile1");
+    m.files.answer = QStringLiteral("/logs/a.txt");
+    clickInDialog("cmdSelect");
+    clickInDialog("optAppend1");
+    m.messages.onShow = [&m](const QString&) { m.w->close(); };
+    clickInDialog("cmdExit");
+
+    EXPECT_EQ(m.messages.prompts.size(), 1);
+    EXPECT_FALSE(m.timer("tmrLogger")->isRunning());
+    EXPECT_FALSE(m.channel.isOpen());
+    EXPECT_TRUE(m.find<StatusBar>("StatusBar1")->text().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(m.w->findChild<FrmLoggingflow*>(), nullptr);
 }
 
