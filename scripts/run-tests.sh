@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the test suite of an already configured and built tree, in three stages:
-#   1. CTest in the build folder: every test, end-to-end included;
-#   2. the unit, integration and gui tests again in a second build folder
-#      built with AddressSanitizer and UndefinedBehaviorSanitizer
-#      (skipped with TAVELIN_SKIP_SANITIZE=1);
+#   1. CTest in the build folder: every test, end-to-end included (those
+#      labelled e2e-asan only when stage 2 is skipped);
+#   2. the unit, integration and gui tests again, and the e2e-asan end-to-end
+#      tests, in a second build folder built with AddressSanitizer and
+#      UndefinedBehaviorSanitizer (skipped with TAVELIN_SKIP_SANITIZE=1);
 #   3. a short run of each libFuzzer target from its seed corpus, when clang
 #      with libFuzzer is installed (skipped with TAVELIN_SKIP_FUZZ=1).
 # Ends with the summary of each stage and "N passed, N failed" over all of
@@ -49,18 +50,22 @@ stage_failure() {
   failed=$((failed + 1))
 }
 
+main_filter=()
+[[ ${TAVELIN_SKIP_SANITIZE:-0} == 1 ]] || main_filter=(-LE e2e-asan) # they run in the sanitizer stage
+
 echo "== Tests in $build_dir"
-(cd "$build_dir" && ctest --output-on-failure -j "$jobs" --timeout 600) 2>&1 | tee "$logs/main.log"
+(cd "$build_dir" && ctest --output-on-failure -j "$jobs" --timeout 600 "${main_filter[@]}") 2>&1 |
+  tee "$logs/main.log"
 tally_ctest "all tests" "$logs/main.log" "${PIPESTATUS[0]}"
 
 if [[ ${TAVELIN_SKIP_SANITIZE:-0} != 1 ]]; then
-  echo "== Unit, integration and gui tests with AddressSanitizer and UndefinedBehaviorSanitizer in $asan_dir"
+  echo "== Unit, integration, gui and e2e-asan tests with AddressSanitizer and UndefinedBehaviorSanitizer in $asan_dir"
   export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   export LSAN_OPTIONS=suppressions=$root/tests/lsan_suppressions.txt:print_suppressions=0
   if cmake -S "$root" -B "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELIN_SANITIZE=ON >/dev/null &&
      cmake --build "$asan_dir" -j "$jobs" >"$logs/asan-build.log" 2>&1; then
-    (cd "$asan_dir" && ctest --output-on-failure -j "$jobs" --timeout 600 -L 'unit|integration|gui') 2>&1 |
+    (cd "$asan_dir" && ctest --output-on-failure -j "$jobs" --timeout 600 -L 'unit|integration|gui|e2e-asan') 2>&1 |
       tee "$logs/asan.log"
     tally_ctest "sanitizers" "$logs/asan.log" "${PIPESTATUS[0]}"
     # A report in a process whose exit status was lost still fails the stage.

@@ -79,10 +79,10 @@ def move_aside(s, wid):
 
 # --- logging -----------------------------------------------------------------
 
-def start_logging(s, path=None, mode=OVERWRITE, interval="1", new_file=True):
+def start_logging(s, path=None, mode=OVERWRITE, interval="1", new_file=True, wait=True):
     """Logging switch on; Write to File, the file (typed, or the one preset in
     the file dialog when path is None), the mode, the interval ("1", "0.5", or
-    None to keep the previous run's), OK."""
+    None to keep the previous run's), OK; with wait, until the dialog goes."""
     s.main.click_twips(CWBUTTON2)
     dialog = s.window("^Logger$")
     dialog.click_twips(WRITE_TO_FILE, origin=FRAME1)
@@ -98,7 +98,8 @@ def start_logging(s, path=None, mode=OVERWRITE, interval="1", new_file=True):
         time.sleep(0.5)  # the list opens
         s.key(*(("End", "Return") if interval == "0.5" else ("End", "Up", "Return")))  # 0.5 is last, 1 before it
     dialog.click_twips(OK)
-    s.wait_gone("^Logger$")
+    if wait:
+        s.wait_gone("^Logger$")
 
 
 COLUMN_NAMES = '"Time, Frequency, Liters / min, Total Liters"'
@@ -176,6 +177,16 @@ def check_answers_operator(s):
     first = wait_commands(s, before + 1, 10.0)[before] - start
     check(0.5 <= first <= 2.0, "first read command %.2f s after Start" % first)
     return first
+
+
+SANITIZER_REPORT = re.compile(r"ERROR: (Address|Leak)Sanitizer|runtime error: |SUMMARY: \w+Sanitizer")
+
+
+def check_no_sanitizer_report(s):
+    """The program's stderr holds no report of a sanitizer build."""
+    with open(os.path.join(s.work, "tavelin.log"), errors="replace") as log:
+        report = SANITIZER_REPORT.search(log.read())
+    check(not report, "a sanitizer report in tavelin's output: %r" % (report and report.group(0)))
 
 
 def terminate(s):
