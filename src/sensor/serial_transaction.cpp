@@ -12,6 +12,10 @@ namespace tavelin {
 
 namespace {
 constexpr char kCarriageReturn = '\r';
+// A wait sleeps until this close to its deadline and reads the counter for
+// the rest, so that it ends on the tick that reaches the deadline rather than
+// up to a millisecond after it, at the cost of reading for under 1 ms.
+constexpr std::uint32_t kReadOnlyMs = 1;
 
 bool isStartMarker(char c) { return c == '*' || c == '?'; }
 
@@ -76,8 +80,11 @@ void SerialTransaction::WaitMs(float milliseconds)
                              : whole >= 2147483647.0 ? 2147483647u
                              : static_cast<std::uint32_t>(whole);
     const std::uint32_t start = counter_.ticks();
-    while (static_cast<std::uint32_t>(counter_.ticks() - start) < wait) {
-        // busy wait: no sleep, no events
+    for (std::uint32_t elapsed = counter_.ticks() - start; elapsed < wait; elapsed = counter_.ticks() - start) {
+        // No events are processed here: the thread only sleeps or reads.
+        const std::uint32_t remaining = wait - elapsed;
+        if (remaining > kReadOnlyMs)
+            counter_.sleepFor(remaining - kReadOnlyMs);
     }
 }
 

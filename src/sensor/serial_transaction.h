@@ -1,7 +1,7 @@
 #pragma once
 // One command/reply exchange with the acquisition module: SendCommand writes
 // a command, GetReply waits the settle delay and frames one reply out of what
-// the module has sent, WaitMs is the busy wait that processes no events.
+// the module has sent, WaitMs is the wait that processes no events.
 
 #include <QString>
 
@@ -35,7 +35,8 @@ public:
     // carriage return; "TIMEOUT" without a complete reply or past a bound;
     // empty on a closed port.
     QString GetReply();
-    // Returns once the whole milliseconds have passed on the counter.
+    // Returns once the whole milliseconds have passed on the counter; the
+    // thread sleeps most of that time and processes no events meanwhile.
     void WaitMs(float milliseconds);
 
 private:

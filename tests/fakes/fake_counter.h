@@ -1,5 +1,6 @@
 #pragma once
-// A millisecond counter that advances by a fixed step on every read.
+// A millisecond counter that advances by a fixed step on every read, and by
+// the whole time asked for on every sleep, at once: no test sleeps for real.
 
 #include "platform/millisecond_counter.h"
 
@@ -15,9 +16,17 @@ public:
         now += step;
         return t;
     }
+    void sleepFor(std::uint32_t milliseconds) override
+    {
+        ++sleeps;
+        slept += milliseconds;
+        now += milliseconds;
+    }
     std::uint32_t now;
     std::uint32_t step;
     int reads = 0;
+    int sleeps = 0;
+    std::uint32_t slept = 0;
 };
 
 } // namespace tavelin::test

@@ -35,7 +35,7 @@ inline const QString kPortFailure = QStringLiteral("Port Failure");
 
 // The system's millisecond counter, except that a cycle's first reading of
 // it (the start of the settle delay) waits until the module has answered.
-// The delay is still the real 50 ms busy wait; but on a loaded machine the
+// The delay is still the real 50 ms wait; but on a loaded machine the
 // module's thread might not get the processor within it, and what the tests
 // check is the program's handling of the bytes, not the machine's scheduling.
 class AnswerAwaitingCounter : public MillisecondCounter {
@@ -51,6 +51,7 @@ public:
         }
         return system_.ticks();
     }
+    void sleepFor(std::uint32_t milliseconds) override { system_.sleepFor(milliseconds); }
 
 private:
     const sim::ModuleSimulator& module_;

@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -48,6 +49,10 @@ public:
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now().time_since_epoch()).count();
         return static_cast<std::uint32_t>(static_cast<long long>(us * speed_ / 1000.0));
+    }
+    void sleepFor(std::uint32_t milliseconds) override
+    {
+        std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(milliseconds * 1000.0 / speed_)));
     }
 
 private:

@@ -180,13 +180,14 @@ struct WaitCase {
     float argument;
     std::uint32_t start;
     std::uint32_t expectedElapsed;
+    std::uint32_t expectedSlept; // the rest of the elapsed time passes in reads
 };
 
 void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.argument << "ms_from_" << c.start; }
 
 class WaitMsElapsed : public ::testing::TestWithParam<WaitCase> {};
 
-TEST_P(WaitMsElapsed, WaitsTheWholeMillisecondsAcrossTheWrap)
+TEST_P(WaitMsElapsed, SleepsTheWholeMillisecondsAcrossTheWrap)
 {
     const WaitCase c = GetParam();
     FakeSerialPort port;
@@ -197,14 +198,15 @@ TEST_P(WaitMsElapsed, WaitsTheWholeMillisecondsAcrossTheWrap)
     link.WaitMs(c.argument);
     // The last read saw start + elapsed; the counter stands one step further.
     EXPECT_EQ(static_cast<std::uint32_t>(counter.now - c.start - 1u), c.expectedElapsed);
+    EXPECT_EQ(counter.slept, c.expectedSlept);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WaitMsElapsed,
-    ::testing::Values(WaitCase{50.0f, 0u, 50u}, WaitCase{50.9f, 7u, 50u}, WaitCase{0.0f, 7u, 1u},
-                      WaitCase{-3.0f, 7u, 1u},
-                      WaitCase{50.0f, 0x7FFFFFF0u, 50u},  // signed maximum passed during the wait
-                      WaitCase{50.0f, 0xFFFFFFF0u, 50u})); // 32-bit wrap during the wait
+    ::testing::Values(WaitCase{50.0f, 0u, 50u, 48u}, WaitCase{50.9f, 7u, 50u, 48u}, WaitCase{0.0f, 7u, 1u, 0u},
+                      WaitCase{-3.0f, 7u, 1u, 0u}, WaitCase{2.0f, 7u, 2u, 0u}, // the last millisecond is read
+                      WaitCase{50.0f, 0x7FFFFFF0u, 50u, 48u},  // signed maximum passed during the wait
+                      WaitCase{50.0f, 0xFFFFFFF0u, 50u, 48u})); // 32-bit wrap during the wait
 
 using Cause = SerialOpenFailure::Cause;
 
