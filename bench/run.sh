@@ -17,7 +17,8 @@
 #    The harness also reads how long its thread stood runnable but off the
 #    processor (/proc/thread-self/schedstat), and it runs a second time under
 #    SCHED_FIFO (chrt, where permitted), where no other work on the machine
-#    can delay it: that row is the program's own cost.
+#    can delay it: that row is the program's own cost; and a third time with
+#    two processes spinning beside it, as on a machine that is not quiet.
 #  - Time base: the real executable, started on the simulator, Start clicked
 #    with xdotool; tavelin-sim --log-commands records when each read command
 #    arrives (CLOCK_MONOTONIC); the intervals between them are the figures.
@@ -46,7 +47,7 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,37p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,39p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done

@@ -36,22 +36,32 @@ def startup(tavelin_args, reference_args, sim_binary, runs):
             "tavelin_all": tavelin, "reference_all": reference}
 
 
-def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False):
+def _busy_processes(count):
+    """Processes that want a processor all the time, as other programs on a
+    loaded machine do."""
+    return [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(count)]
+
+
+def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False, busy=0):
     """Tick to last display write of the real cycle, through the harness.
 
     With reserve_processor the harness runs under SCHED_FIFO (chrt), so no
     other work on the machine can delay it: what remains is the program's
     own cost. None when the scheduling class cannot be had. With trend the
-    trend window is open and redraws after every cycle."""
+    trend window is open and redraws after every cycle. With busy, that
+    many processes spin beside the harness for the whole run."""
     prefix = ["chrt", "--fifo", "10"] if reserve_processor else []
     if prefix and subprocess.run([*prefix, "true"], capture_output=True).returncode != 0:
         return None
     sim = programs.Simulator(sim_binary)
+    spinners = _busy_processes(busy)
     try:
         run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles),
                               *(["--trend"] if trend else [])],
                              capture_output=True, text=True, timeout=cycles * 2 + 120)
     finally:
+        for spinner in spinners:
+            programs.stop_process(spinner)
         sim.stop()
     with open(out_path, "w") as out:
         out.write(run.stdout)
