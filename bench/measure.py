@@ -24,7 +24,7 @@ def parse_args():
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
     parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
-    parser.add_argument("--startup-runs", type=int, default=5)
+    parser.add_argument("--startup-runs", type=int, default=11)
     return parser.parse_args()
 
 

@@ -24,7 +24,7 @@
 #    arrives (CLOCK_MONOTONIC); the intervals between them are the figures.
 #  - Start-up: exec to the main window mapped, seen as the X server's
 #    MapNotify (a small X client in benchlib/xmap.py, no polling); median of
-#    5 launches after one unrecorded launch to warm the caches.
+#    11 launches after one unrecorded launch to warm the caches.
 #  - Memory: RSS and PSS from /proc/PID/smaps_rollup after 60 s of sampling
 #    with logging to a file once a second (switched on through the Logger
 #    dialog, as an operator would).
