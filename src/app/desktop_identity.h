@@ -5,9 +5,8 @@
 namespace tavelin {
 
 // Names the desktop entry (for the task bar and the window manager) and sets
-// every window's icon: the theme's, else the one installed beside the
-// program (bin/../share/icons); none when the program runs from its build
-// folder. Call once the QApplication exists.
+// every window's icon: the one installed beside the program
+// (bin/../share/icons); none when the program runs from its build folder. Call once the QApplication exists.
 void applyDesktopIdentity();
 
 } // namespace tavelin
