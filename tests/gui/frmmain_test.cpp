@@ -72,6 +72,23 @@ struct Window {
     CWKnob* knob() const { return find<CWKnob>("CWKnob1"); }
     QtWindowTimer* timer(const char* name) const { return find<QtWindowTimer>(name); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Logging on, "Write to File" with the given file, Append: the dialog
+    // waits for its interval and OK.
+    FrmLoggingflow* loggerWithFile(const QString& path)
+    {
+        click("CWButton2");
+        auto* dialog = w->findChild<FrmLoggingflow*>();
+        EXPECT_NE(dialog, nullptr);
+        clickIn(dialog, "optDatafile1");
+        files.answer = path;
+        clickIn(dialog, "cmdSelect");
+        clickIn(dialog, "optAppend1");
+        return dialog;
+    }
+    static void clickIn(QWidget* dialog, const char* name)
+    {
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>(QLatin1String(name)), Qt::LeftButton);
+    }
 };
 
 TEST(MainWindow, StartsWithZeroReadoutsAndSamplingOff)
@@ -316,18 +333,10 @@ TEST(MainWindow, ClosingStopsTimersClosesLogFileAndPortAndTheDialog)
 {
     Window m;
     m.click("CWButton1");
-    m.click("CWButton2"); // Logging on: the dialog comes up
-    auto* dialog = m.w->findChild<FrmLoggingflow*>();
+    auto* dialog = m.loggerWithFile(QStringLiteral("/logs/a.txt"));
     ASSERT_NE(dialog, nullptr);
-    const auto clickInDialog = [dialog](const char* name) {
-        QTest::mouseClick(dialog->findChild<QAbstractButton*>(QLatin1String(name)), Qt::LeftButton);
-    };
-    clickInDialog("optDatafile1");
-    m.files.answer = QStringLiteral("/logs/a.txt");
-    clickInDialog("cmdSelect");
-    clickInDialog("optAppend1");
     dialog->findChild<QComboBox*>()->setCurrentIndex(6);
-    clickInDialog("cmdExit");
+    Window::clickIn(dialog, "cmdExit");
     ASSERT_TRUE(m.channel.isOpen());
     m.w->tmrLogger_Timer();
     EXPECT_TRUE(m.channel.files.value(QStringLiteral("/logs/a.txt")).endsWith("\"09:00:00\",0,0,\"000\"\r\n"));
@@ -351,18 +360,10 @@ TEST(MainWindow, ClosingStopsTimersClosesLogFileAndPortAndTheDialog)
 TEST(MainWindow, ClosingWhileTheLoggerWaitsInItsBoxStartsNoLogging)
 {
     Window m;
-    m.click("CWButton2");
-    auto* dialog = m.w->findChild<FrmLoggingflow*>();
+    auto* dialog = m.loggerWithFile(QStringLiteral("/logs/a.txt"));
     ASSERT_NE(dialog, nullptr);
-    const auto clickInDialog = [dialog](const char* name) {
-        QTest::mouseClick(dialog->findChild<QAbstractButton*>(QLatin1String(name)), Qt::LeftButton);
-    };
-    clickInDialog("optDatafile1");
-    m.files.answer = QStringLiteral("/logs/a.txt");
-    clickInDialog("cmdSelect");
-    clickInDialog("optAppend1");
     m.messages.onShow = [&m](const QString&) { m.w->close(); };
-    clickInDialog("cmdExit");
+    Window::clickIn(dialog, "cmdExit");
 
     EXPECT_EQ(m.messages.prompts.size(), 1);
     EXPECT_FALSE(m.timer("tmrLogger")->isRunning());
