@@ -15,11 +15,11 @@
 // latency the thread stood runnable but off the processor), then a line
 // "# ..." with the counts of cycles without a display write and of boxes.
 
+#include "platform/gui/qt_file_dialog.h"
 #include "platform/millisecond_counter.h"
-#include "platform/qt_window_timer.h"
-#include "platform/posix_text_file_channel.h"
-#include "platform/qt_file_dialog.h"
-#include "platform/qt_serial_port.h"
+#include "platform/qt/posix_text_file_channel.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_window_timer.h"
 #include "platform/wall_clock.h"
 #include "timed_window.h"
 

@@ -10,7 +10,7 @@
 // --image saves the window as it was timed in the 24-hour view.
 // Prints "name value unit" lines.
 
-#include "platform/qt_file_dialog.h"
+#include "platform/gui/qt_file_dialog.h"
 #include "sensor/trend_ring.h"
 #include "timed_window.h"
 #include "ui/trend/trend_plot.h"

@@ -2,7 +2,7 @@
 #include "frm_loggingflow.h"
 
 #include "frm_loggingflow_layout.h"
-#include "platform/fonts.h"
+#include "platform/gui/fonts.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

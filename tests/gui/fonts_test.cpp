@@ -1,6 +1,6 @@
 // The faces of the panel: the classic ones where installed, else the named
 // free stand-ins, at the sizes and weights the panel was drawn with.
-#include "platform/fonts.h"
+#include "platform/gui/fonts.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -1,6 +1,6 @@
 // The real file-selection dialog, worked as the operator works it: a name typed
 // into the dialog and Return, the create prompt answered, Cancel.
-#include "platform/qt_file_dialog.h"
+#include "platform/gui/qt_file_dialog.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 // The log writer on the real log channel: a full disk, a disk filling up
 // during a run, a removed file, a path that cannot be a file.
 #include "fakes/log_writer_rig.h"
-#include "platform/posix_text_file_channel.h"
+#include "platform/qt/posix_text_file_channel.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "fakes/fake_message_box.h"
 #include "fakes/recording_display.h"
 #include "platform/millisecond_counter.h"
-#include "platform/qt_serial_port.h"
+#include "platform/qt/qt_serial_port.h"
 #include "sensor/flow_sampler.h"
 #include "sensor/measurement_state.h"
 #include "sensor/serial_transaction.h"

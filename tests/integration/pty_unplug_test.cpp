@@ -3,8 +3,8 @@
 // not open, and pick the module up again at the same path; also when it was
 // not there at start-up. A port that cannot be opened says why.
 
+#include "platform/qt/qt_serial_open_failure.h"
 #include "pty_rig.h"
-#include "platform/qt_serial_open_failure.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // The real log channel on the file system: open modes, records reaching the
 // file at once, and failures carrying the system's reason. Tests run as root,
 // so failures come from the shape of the path, never from permissions.
-#include "platform/posix_text_file_channel.h"
+#include "platform/qt/posix_text_file_channel.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include "module_process.h"
 #include "platform/message_box.h"
 #include "platform/millisecond_counter.h"
-#include "platform/qt_serial_port.h"
+#include "platform/qt/qt_serial_port.h"
 #include "process_figures.h"
 #include "sensor/flow_sampler.h"
 #include "sensor/measurement_state.h"

@@ -1,7 +1,7 @@
 #include "platform/widgets/cw_button.h"
 
-#include "platform/bevel.h"
-#include "platform/fonts.h"
+#include "platform/gui/bevel.h"
+#include "platform/gui/fonts.h"
 #include "platform/widgets/instrument_accessibility.h"
 
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "platform/widgets/cw_knob.h"
 
+#include "platform/gui/fonts.h"
 #include "platform/widgets/focus_frame.h"
-#include "platform/fonts.h"
 #include "platform/widgets/instrument_accessibility.h"
 #include "platform/widgets/scale_ticks.h"
 

@@ -1,6 +1,6 @@
 #include "platform/widgets/cw_slide.h"
 
-#include "platform/fonts.h"
+#include "platform/gui/fonts.h"
 #include "platform/widgets/focus_frame.h"
 #include "platform/widgets/gauge_slider.h"
 #include "platform/widgets/instrument_accessibility.h"

@@ -1,6 +1,6 @@
 #include "platform/widgets/gauge_slider.h"
 
-#include "platform/bevel.h"
+#include "platform/gui/bevel.h"
 
 #include <QPainter>
 #include <cmath>

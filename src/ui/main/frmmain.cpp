@@ -1,9 +1,9 @@
 #include "frmmain.h"
 
 #include "logging/logging_switch.h"
+#include "platform/gui/status_bar.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
-#include "platform/status_bar.h"
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"

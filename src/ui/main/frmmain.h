@@ -6,7 +6,7 @@
 // port and opens the trend window, which shows what the cycles recorded.
 
 #include "logging/log_writer.h"
-#include "platform/qt_window_timer.h"
+#include "platform/qt/qt_window_timer.h"
 #include "sensor/module1.h"
 #include "sensor/sensor_display.h"
 #include "sensor/trend_recorder.h"

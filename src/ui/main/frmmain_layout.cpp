@@ -4,11 +4,11 @@
 
 #include "frmmain_layout.h"
 #include "instrument_widgets.h"
-#include "platform/status_bar.h"
+#include "platform/gui/fonts.h"
+#include "platform/gui/status_bar.h"
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
-#include "platform/fonts.h"
 #include "platform/widgets/instrument_accessibility.h"
 
 #include <QGroupBox>

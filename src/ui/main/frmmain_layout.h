@@ -3,7 +3,7 @@
 // each control, in twips. The window lays itself out from this table; the
 // tests read it too.
 
-#include "platform/twips.h"
+#include "platform/gui/twips.h"
 
 namespace tavelin {
 

@@ -4,7 +4,7 @@
 // for a typed path such as a pseudo-terminal), "Trend..." and "About
 // tavelin". It shows only when asked for and adds nothing to the panel.
 
-#include "platform/serial_port_list.h"
+#include "platform/qt/serial_port_list.h"
 
 #include <QMenu>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A status bar with one fixed-width text panel.
 
-#include "status_panel.h"
+#include "platform/status_panel.h"
 
 #include <QStatusBar>
 

@@ -1,4 +1,4 @@
-#include "platform/bevel.h"
+#include "platform/gui/bevel.h"
 
 #include <QBrush>
 #include <QPainter>

@@ -6,7 +6,7 @@
 // a lost device that is back, one plugged in only after start-up, or one
 // chosen while running.
 
-#include "serial_port.h"
+#include "platform/serial_port.h"
 
 #include <QObject>
 #include <QSerialPort>

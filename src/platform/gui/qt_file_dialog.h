@@ -2,7 +2,7 @@
 // The file-selection dialog on QFileDialog (Qt's own dialog, the same on every
 // desktop), with the create prompt for names that do not exist yet.
 
-#include "file_dialog.h"
+#include "platform/file_dialog.h"
 
 class QWidget;
 

@@ -2,7 +2,7 @@
 // Message boxes on QMessageBox, parented to the instrument window; Ctrl+C
 // copies a box's title and prompt.
 
-#include "message_box.h"
+#include "platform/message_box.h"
 
 #include <QPointer>
 

@@ -2,7 +2,7 @@
 // Looks up on the system why QSerialPort could not open a device: the
 // device's group, the process named by its lock file, the ports present.
 
-#include "serial_open_failure.h"
+#include "platform/serial_open_failure.h"
 
 #include <QSerialPort>
 

@@ -5,7 +5,7 @@
 // part of is taken back, so the file always ends with a whole record. A file
 // removed while open is put back at its path before the next record.
 
-#include "text_file_channel.h"
+#include "platform/text_file_channel.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "platform/fonts.h"
+#include "platform/gui/fonts.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 // The window timer on a QTimer.
 
-#include "window_timer.h"
+#include "platform/window_timer.h"
 
 #include <QObject>
 #include <QTimer>
