@@ -1,0 +1,45 @@
+#pragma once
+// The readings store: every accepted reading, in order, kept across restarts.
+// The store gives each reading its sequence number, one more than the last
+// one it ever stored.
+
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+#include <optional>
+
+namespace tavelin {
+
+struct StoredReading {
+    std::int64_t seq = 0;         // given by the store
+    std::int64_t utcMs = 0;       // milliseconds since the epoch
+    double frequency = 0.0;       // Hz
+    double litersPerMin = 0.0;    // as displayed
+    double pulseTotal = 0.0;      // the resettable total, in pulses
+    double totalLiters = 0.0;     // the resettable total as displayed
+    std::int64_t meterCentipulses = 0; // the meter: every reading since the store began, in 1/100 pulse
+};
+
+class ReadingsStore {
+public:
+    virtual ~ReadingsStore() = default;
+
+    virtual bool isOpen() const = 0;
+    // Commits the reading and returns its sequence number; nothing when it
+    // cannot be written (lastError() says why).
+    virtual std::optional<std::int64_t> append(const StoredReading& reading) = 0;
+    // The newest reading; nothing in an empty store.
+    virtual std::optional<StoredReading> newest() = 0;
+    // The readings at or after utcMs, oldest first.
+    virtual QVector<StoredReading> readingsSince(std::int64_t utcMs) = 0;
+    virtual std::int64_t readingCount() = 0;
+    // When the store was made (milliseconds since the epoch); 0 when not open.
+    virtual std::int64_t createdUtcMs() = 0;
+    // Removes at most maxRows readings older than utcMs, never the newest
+    // (it carries the meter and the sequence on); returns how many went.
+    virtual int removeOlderThan(std::int64_t utcMs, int maxRows) = 0;
+    virtual QString lastError() const = 0;
+};
+
+} // namespace tavelin

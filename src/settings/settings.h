@@ -1,0 +1,45 @@
+#pragma once
+// The operator's settings, as read from the settings file. Every default is
+// the program's behaviour without a file.
+
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+namespace tavelin {
+
+struct SensorSettings {
+    double pulsesPerLiter = 6900.0; // the sensor's K-factor, > 0 and up to 10 000 000
+    bool keepTotal = false;         // restore the resettable total at start-up
+};
+
+struct StoreSettings {
+    double retentionDays = 7.0; // readings older than this leave the store
+};
+
+struct Settings {
+    SensorSettings sensor;
+    StoreSettings store;
+};
+
+// A value in the file that could not be used, and what was used instead.
+struct SettingsProblem {
+    QString key;          // "sensor/pulses_per_liter"
+    QString value;        // as written in the file
+    QString defaultValue; // as it would be written, "6900"
+    QString reason;       // "not a number", "out of range (greater than 0, up to 10000000)"
+};
+
+// The settings from the file's values, keyed "section/key" as QSettings keys
+// them. A missing key takes its default silently; a value that cannot be
+// used takes its default and is added to problems.
+Settings settingsFromValues(const QMap<QString, QString>& values, QVector<SettingsProblem>* problems);
+
+// The values to write for the settings, keyed as above.
+QMap<QString, QString> valuesFromSettings(const Settings& settings);
+
+// One sentence per problem, naming the file, the key, the value and the
+// default used instead; empty when there are none.
+QString settingsProblemReport(const QString& filePath, const QVector<SettingsProblem>& problems);
+
+} // namespace tavelin
