@@ -65,10 +65,10 @@ void FlowSampler::runCycle()
     }
 
     const double frequency = *parsed > sensor::kReadingLimitHz ? 0.0 : *parsed;
-    const double litersPerMin = roundHalfEven(frequency * sensor::kSecondsPerMinute / sensor::kPulsesPerLiter,
+    const double litersPerMin = roundHalfEven(frequency * sensor::kSecondsPerMinute / pulsesPerLiter_,
                                               sensor::kRoundedDecimals);
     const double pulseTotal = state_.dblPulseTotal + frequency;
-    const double totalLiters = roundHalfEven(pulseTotal / sensor::kPulsesPerLiter, sensor::kRoundedDecimals);
+    const double totalLiters = roundHalfEven(pulseTotal / pulsesPerLiter_, sensor::kRoundedDecimals);
     if (!std::isfinite(litersPerMin) || !std::isfinite(pulseTotal) || !std::isfinite(totalLiters)) {
         messages_.show(noValidReturn);
         return;

@@ -2,6 +2,8 @@
 // The sampling cycle: one read command, its reply checked and turned into
 // frequency, flow rate, pulse total and total volume, and the display.
 
+#include "sensor/sensor_constants.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -19,13 +21,18 @@ class FlowSampler {
 public:
     FlowSampler(SerialTransaction& link, MessageBox& messages, MeasurementState& state,
                 SensorDisplay& display, QLocale locale = QLocale())
-        : link_(link), messages_(messages), state_(state), display_(display), locale_(locale) {}
+        : link_(link), messages_(messages), state_(state), display_(display), locale_(locale),
+          pulsesPerLiter_(sensor::kPulsesPerLiter) {}
 
     // One sampling cycle. A call made while an earlier cycle still waits in a
     // message box is skipped, so boxes never pile up.
     void PollSensor();
 
     bool isCycleRunning() const { return cycleRunning_; }
+    // The sensor's K-factor, used from the next cycle on. The pulse total
+    // stays in pulses, so the total is recomputed from it then.
+    void setPulsesPerLiter(double pulsesPerLiter) { pulsesPerLiter_ = pulsesPerLiter; }
+    double pulsesPerLiter() const { return pulsesPerLiter_; }
     // Told of each accepted cycle after the display writes; none by default.
     void setListener(SampleListener* listener) { listener_ = listener; }
 
@@ -38,6 +45,7 @@ private:
     SensorDisplay& display_;
     QLocale locale_;
     SampleListener* listener_ = nullptr;
+    double pulsesPerLiter_;
     bool cycleRunning_ = false;
 };
 

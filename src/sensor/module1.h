@@ -16,6 +16,8 @@ public:
 
     void PollSensor() { sampler_.PollSensor(); }
     void setSampleListener(SampleListener* listener) { sampler_.setListener(listener); }
+    void setPulsesPerLiter(double pulsesPerLiter) { sampler_.setPulsesPerLiter(pulsesPerLiter); }
+    double pulsesPerLiter() const { return sampler_.pulsesPerLiter(); }
 
     MeasurementState state;
 

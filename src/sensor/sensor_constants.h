@@ -6,7 +6,8 @@
 
 namespace tavelin::sensor {
 
-constexpr double kPulsesPerLiter = 6900.0;
+constexpr double kPulsesPerLiter = 6900.0;     // the K-factor without a settings file
+constexpr double kMaxPulsesPerLiter = 1.0e7;
 constexpr double kSecondsPerMinute = 60.0;
 constexpr double kReadingLimitHz = 90000.0; // a reading above it counts as 0
 constexpr int kRoundedDecimals = 2;

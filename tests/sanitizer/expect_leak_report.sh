@@ -21,5 +21,5 @@ fi
 ((status != 0)) || fail "expected a failing status, got 0"
 grep -q 'ERROR: LeakSanitizer: detected memory leaks' <<<"$output" || fail "expected a leak report"
 for function in "$@"; do
-  grep -qF "$function(" <<<"$output" || fail "expected a leak allocated in $function"
+  grep -qE " in ([^ ]*::)?$function[ (]" <<<"$output" || fail "expected a leak allocated in $function"
 done

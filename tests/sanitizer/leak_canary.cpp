@@ -13,7 +13,7 @@
 
 namespace {
 
-volatile void* sink; // keeps the compiler from removing the allocations
+void* volatile sink; // keeps the compiler from removing the allocations
 
 [[gnu::noinline]] void leakInMain()
 {

@@ -4,8 +4,10 @@
 #include "fakes/fake_message_box.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/recording_display.h"
+#include "sensor/calibration_run.h"
 #include "sensor/flow_sampler.h"
 #include "sensor/measurement_state.h"
+#include "sensor/sample_fanout.h"
 #include "sensor/serial_transaction.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +176,27 @@ TEST(PollSensor, PulseTotalIsTheExactSumOfReadingsAndResetRestartsIt)
     EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, 1.0);
 }
 
+TEST(PollSensor, KFactorAppliesFromTheNextCycleAndTheTotalIsRecomputedFromPulses)
+{
+    Bench b;
+    b.sampler.setPulsesPerLiter(450.0);
+    b.cycle("*+00450.00\r");
+    EXPECT_DOUBLE_EQ(b.state.dblLitersPerMin, 60.0);
+    EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, 1.0);
+
+    b.sampler.setPulsesPerLiter(900.0); // the pulses already counted now count half
+    EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, 1.0) << "nothing changes before the next cycle";
+    b.cycle("*+00450.00\r");
+    EXPECT_DOUBLE_EQ(b.state.dblPulseTotal, 900.0);
+    EXPECT_DOUBLE_EQ(b.state.dblLitersPerMin, 30.0);
+    EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, 1.0);
+
+    b.sampler.setPulsesPerLiter(0.3); // a tiny K: huge volumes, still rounded to two decimals
+    b.cycle("*+00001.00\r");
+    EXPECT_DOUBLE_EQ(b.state.dblLitersPerMin, 200.0);
+    EXPECT_DOUBLE_EQ(b.state.dblTotalLiters, 3003.33);
+}
+
 TEST(PollSensor, TickDuringAnOpenMessageBoxStartsNoSecondCycle)
 {
     Bench b;
@@ -211,3 +234,63 @@ TEST(RoundHalfEven, ExactHalvesGoToTheEvenNeighbour)
 }
 
 } // namespace
+
+TEST(CalibrationRun, CountsThePulsesOfAcceptedReadingsBetweenStartAndStop)
+{
+    Bench b;
+    CalibrationRun run;
+    SampleFanout listeners;
+    listeners.add(&b.display);
+    listeners.add(&run);
+    b.sampler.setListener(&listeners);
+
+    b.cycle("*+00100.00\r"); // before Start
+    run.start();
+    b.cycle("*+00250.00\r");
+    b.cycle("?bad\r"); // rejected: counts nothing
+    b.cycle("*+00250.50\r");
+    run.stop();
+    b.cycle("*+00300.00\r"); // after Stop
+    EXPECT_DOUBLE_EQ(run.pulses(), 500.5);
+    EXPECT_EQ(run.readings(), 2u);
+
+    run.start(); // a new run starts from zero
+    EXPECT_EQ(run.pulses(), 0.0);
+}
+
+struct CalibrationCase {
+    const char* name;
+    double pulses;
+    double volume;
+    double expectedK;       // 0 when refused
+    double expectedPercent;
+    const char* refusalWord; // a word the refusal must contain
+};
+
+void PrintTo(const CalibrationCase& c, std::ostream* os) { *os << c.name; }
+
+class Calibrations : public ::testing::TestWithParam<CalibrationCase> {};
+
+TEST_P(Calibrations, GiveTheKFactorOrSayWhyNot)
+{
+    const CalibrationCase c = GetParam();
+    const Calibration result = calibrate(c.pulses, c.volume, 6900.0);
+    if (c.expectedK == 0.0) {
+        EXPECT_TRUE(result.refusal.contains(QLatin1String(c.refusalWord))) << result.refusal.toStdString();
+        return;
+    }
+    EXPECT_TRUE(result.refusal.isEmpty()) << result.refusal.toStdString();
+    EXPECT_NEAR(result.pulsesPerLiter, c.expectedK, 1e-9);
+    EXPECT_NEAR(result.changePercent, c.expectedPercent, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, Calibrations,
+    ::testing::Values(CalibrationCase{"five_liters_read_as_more", 34500.0 * 1.788, 5.0, 12337.2, 78.8, ""},
+                      CalibrationCase{"exact", 69000.0, 10.0, 6900.0, 0.0, ""},
+                      CalibrationCase{"fewer_pulses", 3450.0, 1.0, 3450.0, -50.0, ""},
+                      CalibrationCase{"zero_volume", 1000.0, 0.0, 0.0, 0.0, "greater than zero"},
+                      CalibrationCase{"negative_volume", 1000.0, -2.0, 0.0, 0.0, "greater than zero"},
+                      CalibrationCase{"no_pulses", 0.0, 5.0, 0.0, 0.0, "No pulses"},
+                      CalibrationCase{"beyond_the_largest_k", 2.0e7, 1.0, 0.0, 0.0, "check the volume"}),
+    [](const auto& info) { return std::string(info.param.name); });
