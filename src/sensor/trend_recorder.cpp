@@ -7,12 +7,23 @@ namespace tavelin {
 
 void TrendRecorder::sampleAccepted(const MeasurementState& state)
 {
-    const double now = static_cast<double>(clock_.currentMSecsSinceEpoch());
-    if (!ring_.isEmpty() && now - ring_.newest().time > kGapBreakMs)
-        ring_.markBreak();
-    ring_.append(now, state.dblLitersPerMin, state.dblTotalLiters);
+    append(static_cast<double>(clock_.currentMSecsSinceEpoch()), state.dblLitersPerMin, state.dblTotalLiters);
     if (onAppended_)
         onAppended_();
+}
+
+void TrendRecorder::restore(const QVector<StoredReading>& readings)
+{
+    for (const StoredReading& reading : readings)
+        append(static_cast<double>(reading.utcMs), reading.litersPerMin, reading.totalLiters);
+    ring_.markBreak();
+}
+
+void TrendRecorder::append(double time, double flow, double total)
+{
+    if (!ring_.isEmpty() && time - ring_.newest().time > kGapBreakMs)
+        ring_.markBreak();
+    ring_.append(time, flow, total);
 }
 
 } // namespace tavelin

@@ -3,8 +3,9 @@
 // stamped with the time of day, to the ring. Switching sampling on or off, or
 // a pause of several cycles (a module that did not answer), breaks the line.
 
-#include "sample_listener.h"
-#include "trend_ring.h"
+#include "platform/readings_store.h"
+#include "sensor/sample_listener.h"
+#include "sensor/trend_ring.h"
 
 #include <functional>
 
@@ -22,12 +23,17 @@ public:
 
     void sampleAccepted(const MeasurementState& state) override;
     void samplingSwitched() { ring_.markBreak(); }
+    // Fills the ring with readings of an earlier run, oldest first, with the
+    // same breaks; the next reading starts a new line.
+    void restore(const QVector<StoredReading>& readings);
 
     const TrendRing& ring() const { return ring_; }
     // Called after each point is added (the trend window replots from there).
     void setOnAppended(std::function<void()> callback) { onAppended_ = std::move(callback); }
 
 private:
+    void append(double time, double flow, double total);
+
     WallClock& clock_;
     TrendRing ring_;
     std::function<void()> onAppended_;

@@ -114,4 +114,28 @@ TEST(TrendRecorder, AddsEachAcceptedCycleAndBreaksAfterSamplingStopsOrAPause)
     EXPECT_DOUBLE_EQ(ring.at(3).total, 0.14);
 }
 
+TEST(TrendRecorder, RestoresAnEarlierRunWithItsBreaksAndBreaksBeforeTheNextReading)
+{
+    test::FakeWallClock clock(QDate(2026, 12, 8), QTime(9, 0, 0));
+    TrendRecorder recorder(clock, 10);
+    const std::int64_t t0 = QDateTime(QDate(2026, 12, 8), QTime(8, 0, 0)).toMSecsSinceEpoch();
+    auto reading = [&](std::int64_t ms, double total) {
+        StoredReading r;
+        r.utcMs = t0 + ms;
+        r.litersPerMin = 1.5;
+        r.totalLiters = total;
+        return r;
+    };
+    recorder.restore({reading(0, 0.1), reading(1000, 0.2), reading(9000, 0.3), reading(10000, 0.4)});
+    MeasurementState state;
+    state.dblTotalLiters = 0.5;
+    recorder.sampleAccepted(state); // the first reading after the restart
+
+    const TrendRing& ring = recorder.ring();
+    ASSERT_EQ(ring.size(), 5u);
+    EXPECT_EQ(segmentStarts(ring), (std::vector<std::size_t>{0, 2, 4}));
+    EXPECT_DOUBLE_EQ(ring.at(2).time, double(t0 + 9000));
+    EXPECT_DOUBLE_EQ(ring.at(3).total, 0.4);
+}
+
 } // namespace
