@@ -12,6 +12,7 @@ namespace {
 const QString kPort = QStringLiteral("port");
 const QString kSimulate = QStringLiteral("simulate");
 const QString kListPorts = QStringLiteral("list-ports");
+const QString kConfig = QStringLiteral("config");
 
 // The program's options, and Qt's own ones, listed or not.
 void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
@@ -31,6 +32,10 @@ void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
     parser.addOption({kListPorts, QCoreApplication::translate("main", "Print the serial ports the system knows, one "
                                                                       "a line: device path, description and USB "
                                                                       "vendor:product, separated by tabs.")});
+    parser.addOption({kConfig, QCoreApplication::translate("main", "Read the settings from FILE (default: "
+                                                                   "~/.config/tavelin/tavelin.conf, or under "
+                                                                   "$XDG_CONFIG_HOME)."),
+                      QStringLiteral("FILE")});
     addToolkitOptions(parser, listToolkitOptions);
 }
 
@@ -70,6 +75,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.port = parser.value(kPort);
     if (parser.isSet(kPort) && result.port.isEmpty())
         result.error = QCoreApplication::translate("main", "--port needs a device, such as /dev/ttyUSB0.");
+    result.configFile = parser.value(kConfig);
+    if (parser.isSet(kConfig) && result.configFile.isEmpty())
+        result.error = QCoreApplication::translate("main", "--config needs a file, such as ~/.config/tavelin/tavelin.conf.");
     if (result.simulate && parser.isSet(kPort))
         result.error = QCoreApplication::translate("main", "--port and --simulate cannot be used together.");
     return result;

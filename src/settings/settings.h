@@ -30,6 +30,13 @@ struct SettingsProblem {
     QString reason;       // "not a number", "out of range (greater than 0, up to 10000000)"
 };
 
+// The keys, "section/key" as QSettings keys them.
+namespace settings_key {
+constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
+constexpr const char* keepTotal = "sensor/keep_total";
+constexpr const char* retentionDays = "store/retention_days";
+} // namespace settings_key
+
 // The settings from the file's values, keyed "section/key" as QSettings keys
 // them. A missing key takes its default silently; a value that cannot be
 // used takes its default and is added to problems.
@@ -38,8 +45,13 @@ Settings settingsFromValues(const QMap<QString, QString>& values, QVector<Settin
 // The values to write for the settings, keyed as above.
 QMap<QString, QString> valuesFromSettings(const Settings& settings);
 
+// A number as the file holds it: the C locale's period, no group separators,
+// the shortest text that reads back as the same double, no needless zeros
+// (6900, 0.5, 450.25); an exponent only far from 1 (1e-07, 1e+16).
+QString settingsNumberText(double value);
+
 // One sentence per problem, naming the file, the key, the value and the
-// default used instead; empty when there are none.
+// default used instead, one a line; empty when there are none.
 QString settingsProblemReport(const QString& filePath, const QVector<SettingsProblem>& problems);
 
 } // namespace tavelin

@@ -1,0 +1,45 @@
+#pragma once
+// The settings file: one INI file, $XDG_CONFIG_HOME/tavelin/tavelin.conf
+// (else ~/.config/tavelin/tavelin.conf) or the one named by --config, read
+// and written with QSettings (UTF-8). Reading never writes or creates
+// anything. Saving writes the program's keys, keeps every key and section it
+// does not know, and replaces the file atomically (QSaveFile): a save that
+// fails leaves the old file as it was. Comments, the order of keys and lines
+// QSettings cannot read are not kept by a save.
+
+#include "settings/settings.h"
+
+#include <QString>
+
+namespace tavelin {
+
+class SettingsFile {
+public:
+    explicit SettingsFile(QString path);
+
+    QString path() const { return path_; }
+
+    // $XDG_CONFIG_HOME (when set to an absolute path), else ~/.config, then
+    // /tavelin/tavelin.conf.
+    static QString defaultPath();
+
+    struct Loaded {
+        Settings settings;
+        QString report; // sentences, one a line, for the operator; empty when all is well
+    };
+    // A missing file gives the defaults and no report. A file that cannot be
+    // read (no permission, a folder) gives the defaults and a report naming
+    // the file and the reason. Lines QSettings cannot read are ignored and
+    // reported; every value that cannot be used takes its default and is
+    // reported (settingsProblemReport).
+    Loaded load() const;
+
+    // Writes the settings; the folder is made when missing. On failure false,
+    // *error (when given) says why, and the old file is untouched.
+    bool save(const Settings& settings, QString* error);
+
+private:
+    QString path_;
+};
+
+} // namespace tavelin

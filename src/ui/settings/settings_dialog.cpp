@@ -1,0 +1,128 @@
+#include "settings_dialog.h"
+
+#include "platform/qt/settings_file.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QStringList>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace tavelin {
+
+namespace {
+
+const QString kPulsesPerLiterLabel = QStringLiteral("Pulses per liter");
+const QString kKeepTotalLabel = QStringLiteral("Keep the total across restarts");
+const QString kRetentionDaysLabel = QStringLiteral("Keep readings for (days)");
+
+// "Pulses per liter: "abc" is not a number."
+QString fieldSentence(const QString& label, const SettingsProblem& problem)
+{
+    if (problem.value.trimmed().isEmpty())
+        return QStringLiteral("%1 is empty.").arg(label);
+    return QStringLiteral("%1: \"%2\" is %3.").arg(label, problem.value.trimmed(), problem.reason);
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(SettingsFile& file, const Settings& current, QWidget* parent)
+    : QDialog(parent), file_(file), settings_(current)
+{
+    setWindowTitle(QStringLiteral("Settings"));
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tabs"));
+    tabs_->addTab(createSensorPage(), QStringLiteral("Sensor"));
+
+    problem_ = new QLabel(this);
+    problem_->setObjectName(QStringLiteral("problem"));
+    problem_->setWordWrap(true);
+    problem_->setTextFormat(Qt::PlainText);
+    problem_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problem_->hide();
+
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons_, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addWidget(problem_);
+    layout->addWidget(buttons_);
+}
+
+QWidget* SettingsDialog::createSensorPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("sensorPage"));
+
+    pulsesPerLiter_ = new QLineEdit(settingsNumberText(settings_.sensor.pulsesPerLiter), page);
+    pulsesPerLiter_->setObjectName(QStringLiteral("pulsesPerLiter"));
+    keepTotal_ = new QCheckBox(kKeepTotalLabel, page);
+    keepTotal_->setObjectName(QStringLiteral("keepTotal"));
+    keepTotal_->setChecked(settings_.sensor.keepTotal);
+    retentionDays_ = new QLineEdit(settingsNumberText(settings_.store.retentionDays), page);
+    retentionDays_->setObjectName(QStringLiteral("retentionDays"));
+
+    auto* form = new QFormLayout(page);
+    form->addRow(kPulsesPerLiterLabel, pulsesPerLiter_);
+    form->addRow(keepTotal_);
+    form->addRow(kRetentionDaysLabel, retentionDays_);
+    return page;
+}
+
+void SettingsDialog::showProblem(const QString& text)
+{
+    problem_->setText(text);
+    problem_->setVisible(!text.isEmpty());
+}
+
+void SettingsDialog::accept()
+{
+    // The fields, checked as the file's values are.
+    QMap<QString, QString> values;
+    values.insert(QLatin1String(settings_key::pulsesPerLiter), pulsesPerLiter_->text());
+    values.insert(QLatin1String(settings_key::keepTotal),
+                  keepTotal_->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
+    values.insert(QLatin1String(settings_key::retentionDays), retentionDays_->text());
+    QVector<SettingsProblem> problems;
+    const Settings entered = settingsFromValues(values, &problems);
+
+    if (!problems.isEmpty()) {
+        const QMap<QString, std::pair<QString, QLineEdit*>> fields = {
+            {QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_}},
+            {QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_}}};
+        QStringList sentences;
+        for (const SettingsProblem& problem : problems)
+            sentences.append(fieldSentence(fields.value(problem.key).first, problem));
+        showProblem(sentences.join(QLatin1Char('\n')));
+        if (QLineEdit* first = fields.value(problems.constFirst().key).second) {
+            tabs_->setCurrentWidget(first->parentWidget());
+            first->setFocus();
+            first->selectAll();
+        }
+        return;
+    }
+
+    // What this page shows; every other setting stays as it was.
+    Settings result = settings_;
+    result.sensor = entered.sensor;
+    result.store.retentionDays = entered.store.retentionDays;
+    QString error;
+    if (!file_.save(result, &error)) {
+        showProblem(error);
+        return;
+    }
+    settings_ = result;
+    showProblem(QString());
+    QDialog::accept();
+}
+
+} // namespace tavelin

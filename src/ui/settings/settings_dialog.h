@@ -1,0 +1,48 @@
+#pragma once
+// The Settings dialog: a tab a subject ("Sensor" now; later "Alarms",
+// "MQTT"). OK checks every field as the settings file's values are checked;
+// a field that cannot be used is named, with the reason, in a sentence under
+// the fields, and the dialog stays open. Otherwise OK saves to the settings
+// file: a failed save is shown in the same place and the dialog stays open;
+// a save that succeeds accepts the dialog. Cancel saves nothing.
+
+#include "settings/settings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+
+namespace tavelin {
+
+class SettingsFile;
+
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    SettingsDialog(SettingsFile& file, const Settings& current, QWidget* parent = nullptr);
+
+    // The saved settings once accepted; before that, the ones it was given.
+    Settings settings() const { return settings_; }
+
+    void accept() override; // OK
+
+private:
+    QWidget* createSensorPage();
+    void showProblem(const QString& text);
+
+    SettingsFile& file_;
+    Settings settings_;
+
+    QTabWidget* tabs_ = nullptr;
+    QLineEdit* pulsesPerLiter_ = nullptr;
+    QCheckBox* keepTotal_ = nullptr;
+    QLineEdit* retentionDays_ = nullptr;
+    QLabel* problem_ = nullptr;
+    QDialogButtonBox* buttons_ = nullptr;
+};
+
+} // namespace tavelin

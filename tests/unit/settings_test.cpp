@@ -1,0 +1,242 @@
+// The settings from the file's values: which values are used, which take
+// their default and are reported, the report's sentences, and the values
+// written for the settings.
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace tavelin;
+
+namespace {
+
+const char kK[] = "sensor/pulses_per_liter";
+const char kKeep[] = "sensor/keep_total";
+const char kDays[] = "store/retention_days";
+
+struct ExpectedProblem {
+    const char* key;
+    const char* value;
+    const char* defaultValue;
+    const char* reason;
+};
+
+const char kNotANumber[] = "not a number";
+const char kEmpty[] = "empty";
+const char kKRange[] = "out of range (greater than 0, up to 10000000)";
+const char kDaysRange[] = "out of range (greater than 0, up to 36500)";
+const char kNotBoolean[] = "neither true nor false (true/false, yes/no or 1/0)";
+
+struct ValuesCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> values;
+    double pulsesPerLiter;
+    bool keepTotal;
+    double retentionDays;
+    std::vector<ExpectedProblem> problems;
+};
+
+class FromValues : public ::testing::TestWithParam<ValuesCase> {};
+
+TEST_P(FromValues, UsesTheUsableValuesAndReportsTheOthersWithTheirDefault)
+{
+    const ValuesCase& c = GetParam();
+    QMap<QString, QString> values;
+    for (const auto& [key, value] : c.values)
+        values.insert(QString::fromUtf8(key), QString::fromUtf8(value));
+
+    QVector<SettingsProblem> problems;
+    const Settings s = settingsFromValues(values, &problems);
+
+    EXPECT_EQ(s.sensor.pulsesPerLiter, c.pulsesPerLiter);
+    EXPECT_EQ(s.sensor.keepTotal, c.keepTotal);
+    EXPECT_EQ(s.store.retentionDays, c.retentionDays);
+    ASSERT_EQ(problems.size(), int(c.problems.size()));
+    for (int i = 0; i < problems.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(problems[i].key.toStdString(), c.problems[i].key);
+        EXPECT_EQ(problems[i].value.toStdString(), c.problems[i].value);
+        EXPECT_EQ(problems[i].defaultValue.toStdString(), c.problems[i].defaultValue);
+        EXPECT_EQ(problems[i].reason.toStdString(), c.problems[i].reason);
+    }
+    // Without a list of problems the settings are the same.
+    const Settings quiet = settingsFromValues(values, nullptr);
+    EXPECT_EQ(quiet.sensor.pulsesPerLiter, c.pulsesPerLiter);
+    EXPECT_EQ(quiet.sensor.keepTotal, c.keepTotal);
+    EXPECT_EQ(quiet.store.retentionDays, c.retentionDays);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FromValues,
+    ::testing::Values(
+        // What is used.
+        ValuesCase{"NoKeysAllDefaults", {}, 6900, false, 7, {}},
+        ValuesCase{"GoodValues", {{kK, "450.25"}, {kKeep, "true"}, {kDays, "0.5"}}, 450.25, true, 0.5, {}},
+        ValuesCase{"BlanksAround", {{kK, "  7000 "}, {kKeep, " yes\t"}, {kDays, "\t30 "}}, 7000, true, 30, {}},
+        ValuesCase{"MissingKeysTakeDefaultsSilently", {{kDays, "14"}}, 6900, false, 14, {}},
+        ValuesCase{"UpperBounds", {{kK, "10000000"}, {kDays, "36500"}}, 10000000, false, 36500, {}},
+        ValuesCase{"SmallFractions", {{kK, "0.001"}, {kDays, "0.01"}}, 0.001, false, 0.01, {}},
+        ValuesCase{"ExponentAndSign", {{kK, "6.9e3"}, {kDays, "+3"}}, 6900, false, 3, {}},
+        ValuesCase{"OtherSectionsIgnored", {{"mqtt/url", "mqtt://x"}, {"alarms/high", "abc"}}, 6900, false, 7, {}},
+        // Booleans.
+        ValuesCase{"TrueUpper", {{kKeep, "TRUE"}}, 6900, true, 7, {}},
+        ValuesCase{"YesMixed", {{kKeep, "Yes"}}, 6900, true, 7, {}},
+        ValuesCase{"One", {{kKeep, "1"}}, 6900, true, 7, {}},
+        ValuesCase{"FalseMixed", {{kKeep, "fAlSe"}}, 6900, false, 7, {}},
+        ValuesCase{"No", {{kKeep, "NO"}}, 6900, false, 7, {}},
+        ValuesCase{"Zero", {{kKeep, "0"}}, 6900, false, 7, {}},
+        ValuesCase{"Maybe", {{kKeep, "maybe"}}, 6900, false, 7, {{kKeep, "maybe", "false", kNotBoolean}}},
+        ValuesCase{"On", {{kKeep, "on"}}, 6900, false, 7, {{kKeep, "on", "false", kNotBoolean}}},
+        ValuesCase{"TwoIsNotABoolean", {{kKeep, "2"}}, 6900, false, 7, {{kKeep, "2", "false", kNotBoolean}}},
+        ValuesCase{"EmptyBoolean", {{kKeep, ""}}, 6900, false, 7, {{kKeep, "", "false", kEmpty}}},
+        // Numbers that cannot be used.
+        ValuesCase{"Letters", {{kK, "abc"}}, 6900, false, 7, {{kK, "abc", "6900", kNotANumber}}},
+        ValuesCase{"Empty", {{kK, ""}}, 6900, false, 7, {{kK, "", "6900", kEmpty}}},
+        ValuesCase{"Blank", {{kK, "   "}}, 6900, false, 7, {{kK, "   ", "6900", kEmpty}}},
+        ValuesCase{"Overflow", {{kK, "1e400"}}, 6900, false, 7, {{kK, "1e400", "6900", kKRange}}},
+        ValuesCase{"Underflow", {{kK, "1e-400"}}, 6900, false, 7, {{kK, "1e-400", "6900", kKRange}}},
+        ValuesCase{"NaN", {{kK, "nan"}}, 6900, false, 7, {{kK, "nan", "6900", kNotANumber}}},
+        ValuesCase{"Infinity", {{kK, "inf"}}, 6900, false, 7, {{kK, "inf", "6900", kKRange}}},
+        ValuesCase{"Negative", {{kK, "-5"}}, 6900, false, 7, {{kK, "-5", "6900", kKRange}}},
+        ValuesCase{"ZeroK", {{kK, "0"}}, 6900, false, 7, {{kK, "0", "6900", kKRange}}},
+        ValuesCase{"AboveTheMaximum", {{kK, "10000000.5"}}, 6900, false, 7, {{kK, "10000000.5", "6900", kKRange}}},
+        ValuesCase{"DecimalComma", {{kK, "6,9"}}, 6900, false, 7, {{kK, "6,9", "6900", kNotANumber}}},
+        ValuesCase{"GroupSeparator", {{kK, "6,900"}}, 6900, false, 7, {{kK, "6,900", "6900", kNotANumber}}},
+        ValuesCase{"Hexadecimal", {{kK, "0x10"}}, 6900, false, 7, {{kK, "0x10", "6900", kNotANumber}}},
+        ValuesCase{"Unit", {{kK, "6900 pulses"}}, 6900, false, 7, {{kK, "6900 pulses", "6900", kNotANumber}}},
+        ValuesCase{"DaysZero", {{kDays, "0"}}, 6900, false, 7, {{kDays, "0", "7", kDaysRange}}},
+        ValuesCase{"DaysAboveTheMaximum", {{kDays, "36500.01"}}, 6900, false, 7, {{kDays, "36500.01", "7", kDaysRange}}},
+        ValuesCase{"DaysLetters", {{kDays, "a week"}}, 6900, false, 7, {{kDays, "a week", "7", kNotANumber}}},
+        // Each value on its own: the usable ones are used.
+        ValuesCase{"OneBadAmongGood",
+                   {{kK, "abc"}, {kKeep, "yes"}, {kDays, "2.5"}},
+                   6900, true, 2.5, {{kK, "abc", "6900", kNotANumber}}},
+        ValuesCase{"AllBad",
+                   {{kK, "-1"}, {kKeep, "x"}, {kDays, ""}},
+                   6900, false, 7,
+                   {{kK, "-1", "6900", kKRange}, {kKeep, "x", "false", kNotBoolean}, {kDays, "", "7", kEmpty}}}),
+    [](const ::testing::TestParamInfo<ValuesCase>& info) { return std::string(info.param.name); });
+
+struct ReportCase {
+    const char* name;
+    const char* file;
+    std::vector<SettingsProblem> problems;
+    const char* report;
+};
+
+class Report : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(Report, NamesTheFileTheKeyTheValueAndTheDefault)
+{
+    const ReportCase& c = GetParam();
+    EXPECT_EQ(settingsProblemReport(QString::fromUtf8(c.file), QVector<SettingsProblem>(c.problems.begin(), c.problems.end()))
+                  .toStdString(),
+              c.report);
+}
+
+SettingsProblem problem(const char* key, const char* value, const char* defaultValue, const char* reason)
+{
+    return {QString::fromUtf8(key), QString::fromUtf8(value), QString::fromUtf8(defaultValue), QString::fromUtf8(reason)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sentences, Report,
+    ::testing::Values(
+        ReportCase{"None", "/home/x/.config/tavelin/tavelin.conf", {}, ""},
+        ReportCase{"NotANumber",
+                   "/home/x/.config/tavelin/tavelin.conf",
+                   {problem(kK, "abc", "6900", kNotANumber)},
+                   "The setting pulses_per_liter in [sensor] of /home/x/.config/tavelin/tavelin.conf is \"abc\", "
+                   "which is not a number; 6900 is used instead."},
+        ReportCase{"OutOfRange",
+                   "/etc/t.conf",
+                   {problem(kDays, "-5", "7", kDaysRange)},
+                   "The setting retention_days in [store] of /etc/t.conf is \"-5\", which is out of range "
+                   "(greater than 0, up to 36500); 7 is used instead."},
+        ReportCase{"OneLineEach",
+                   "t.conf",
+                   {problem(kK, "", "6900", kEmpty), problem(kKeep, "maybe", "false", kNotBoolean)},
+                   "The setting pulses_per_liter in [sensor] of t.conf is \"\", which is empty; 6900 is used instead.\n"
+                   "The setting keep_total in [sensor] of t.conf is \"maybe\", which is neither true nor false "
+                   "(true/false, yes/no or 1/0); false is used instead."},
+        ReportCase{"PercentSignsStayAsWritten",
+                   "/tmp/%1/t.conf",
+                   {problem(kK, "%2", "6900", kNotANumber)},
+                   "The setting pulses_per_liter in [sensor] of /tmp/%1/t.conf is \"%2\", which is not a number; "
+                   "6900 is used instead."},
+        ReportCase{"LongValueCut",
+                   "t.conf",
+                   {problem(kK, "0123456789012345678901234567890123456789012345678901234567890123456789", "6900",
+                            kNotANumber)},
+                   "The setting pulses_per_liter in [sensor] of t.conf is "
+                   "\"012345678901234567890123456789012345678901234567890123456...\", which is not a number; "
+                   "6900 is used instead."}),
+    [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+
+struct NumberCase {
+    double value;
+    const char* text;
+};
+
+class NumberText : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(NumberText, IsTheShortestCLocaleTextThatReadsBack)
+{
+    const QString text = settingsNumberText(GetParam().value);
+    EXPECT_EQ(text.toStdString(), GetParam().text);
+    bool ok = false;
+    EXPECT_EQ(QLocale::c().toDouble(text, &ok), GetParam().value);
+    EXPECT_TRUE(ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, NumberText,
+                         ::testing::Values(NumberCase{6900, "6900"}, NumberCase{0.5, "0.5"},
+                                           NumberCase{450.25, "450.25"}, NumberCase{7, "7"},
+                                           NumberCase{10000000, "10000000"}, NumberCase{36500, "36500"},
+                                           NumberCase{0.1, "0.1"}, NumberCase{0.1 + 0.2, "0.30000000000000004"},
+                                           NumberCase{1234567.125, "1234567.125"}, NumberCase{0.000001, "0.000001"},
+                                           NumberCase{1e-7, "1e-07"}, NumberCase{0, "0"}, NumberCase{-2.5, "-2.5"}));
+
+class RoundTrip : public ::testing::TestWithParam<Settings> {};
+
+TEST_P(RoundTrip, ValuesReadBackAsTheSameSettings)
+{
+    const Settings& s = GetParam();
+    const QMap<QString, QString> values = valuesFromSettings(s);
+    EXPECT_EQ(values.keys().join(QLatin1Char(' ')).toStdString(), std::string(kKeep) + " " + kK + " " + kDays);
+    QVector<SettingsProblem> problems;
+    const Settings back = settingsFromValues(values, &problems);
+    EXPECT_TRUE(problems.isEmpty());
+    EXPECT_EQ(back.sensor.pulsesPerLiter, s.sensor.pulsesPerLiter);
+    EXPECT_EQ(back.sensor.keepTotal, s.sensor.keepTotal);
+    EXPECT_EQ(back.store.retentionDays, s.store.retentionDays);
+}
+
+Settings settings(double k, bool keep, double days)
+{
+    Settings s;
+    s.sensor.pulsesPerLiter = k;
+    s.sensor.keepTotal = keep;
+    s.store.retentionDays = days;
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, RoundTrip,
+                         ::testing::Values(Settings{}, settings(450.25, true, 0.5), settings(1.0 / 3.0, false, 2.0 / 3.0),
+                                           settings(10000000, true, 36500), settings(0.0001, false, 0.001),
+                                           settings(1e-9, true, 1e-9)));
+
+TEST(DefaultValues, AreWrittenWithoutNeedlessZeros)
+{
+    const QMap<QString, QString> values = valuesFromSettings(Settings{});
+    EXPECT_EQ(values.value(QString::fromLatin1(kK)).toStdString(), "6900");
+    EXPECT_EQ(values.value(QString::fromLatin1(kKeep)).toStdString(), "false");
+    EXPECT_EQ(values.value(QString::fromLatin1(kDays)).toStdString(), "7");
+}
+
+} // namespace
