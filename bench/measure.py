@@ -20,7 +20,7 @@ BUSY_PROCESSES = 2  # beside the loaded latency run: a machine that is not quiet
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--bin", required=True,
-                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, reference-program")
+                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, reference-program")
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
     parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
@@ -55,6 +55,19 @@ def trend_rows(lat, cost):
         row("Trend redraw, 10 min / 24 h in view", "%.2f / %.2f ms" % (cost["redraw_10_min_view"],
                                                                       cost["redraw_24_h_view"]),
             target="report (after the cycle)"),
+    ]
+
+
+def store_rows(s):
+    def commit(journal):
+        return "%.0f/%.0f us" % (s["commit_%s_p50" % journal], s["commit_%s_p99" % journal])
+    return [
+        row("Store commit p50/p99 (%d), WAL + NORMAL" % s["readings"], commit("wal_normal"),
+            target="report: the journal used"),
+        row("Store commit p50/p99, WAL + FULL", commit("wal_full"), target="report"),
+        row("Store commit p50/p99, DELETE + FULL", commit("delete_full"), target="report"),
+        row("Store file, one day (86 400 readings)", "%.1f MiB" % (s["day_file_bytes"] / 1048576), target="report"),
+        row("  opening it / its totals text", "%.1f / %.1f ms" % (s["day_open"], s["day_totals"]), target="report"),
     ]
 
 
@@ -95,7 +108,7 @@ def build_rows(r):
             "< 0.05 s/min", idle["cpu_per_min"] < 0.05),
         row("CPU, sampling + logging on", "%.3f s/min" % tb["cpu_per_min"], "", "",
             "<= 0.2 s/min", tb["cpu_per_min"] <= 0.2),
-    ] + trend_rows(r["latency_trend"], r["trend_cost"])
+    ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"])
 
 
 def print_table(rows):
@@ -127,6 +140,7 @@ def main():
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-trend.txt"),
             trend=True)),
         ("trend_cost", lambda: scenarios.trend_cost(binary("trend-cost"))),
+        ("store_commit", lambda: scenarios.store_commit(binary("store-commit"), args.work)),
         ("latency_busy", lambda: scenarios.cycle_latency(
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-busy.txt"),
             busy=BUSY_PROCESSES)),

@@ -54,7 +54,7 @@ done
 
 echo "bench: building (Release) in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target tavelin tavelin-sim cycle-latency trend-cost reference-program >/dev/null
+cmake --build "$build" -j2 --target tavelin tavelin-sim cycle-latency trend-cost store-commit reference-program >/dev/null
 
 mkdir -p "$work"
 xvfb_pid=""

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev
+  qtbase5-dev libqt5serialport5-dev libqt5sql5-sqlite libqwt-qt5-dev
   libgtest-dev googletest
   xvfb xdotool x11-utils imagemagick xclip
   clang libclang-rt-14-dev

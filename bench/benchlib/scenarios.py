@@ -169,10 +169,20 @@ def sampling(tavelin_args, sim_binary, work_dir, seconds, memory_after):
     return figures
 
 
-def trend_cost(binary):
-    """The trend ring's memory at 24 hours and one redraw of the trend window:
-    {name: value} from the program's "name value unit" lines."""
-    run = subprocess.run([binary], capture_output=True, text=True, timeout=300)
+def figures_of(command):
+    """{name: value} from a program's "name value unit" lines."""
+    run = subprocess.run(command, capture_output=True, text=True, timeout=300)
     if run.returncode != 0:
-        raise RuntimeError("trend-cost failed: " + run.stderr.strip())
+        raise RuntimeError("%s failed: %s" % (os.path.basename(command[0]), run.stderr.strip()))
     return {name: float(value) for name, value, *_ in (line.split() for line in run.stdout.splitlines() if line)}
+
+
+def trend_cost(binary):
+    """The trend ring's memory at 24 hours and one redraw of the trend window."""
+    return figures_of([binary])
+
+
+def store_commit(binary, folder):
+    """One reading's commit in the readings store for each way of journaling,
+    and the store a day of readings leaves, on the disk that holds folder."""
+    return figures_of([binary, "--dir", folder])

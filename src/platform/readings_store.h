@@ -40,6 +40,8 @@ public:
     // (it carries the meter and the sequence on); returns how many went.
     virtual int removeOlderThan(std::int64_t utcMs, int maxRows) = 0;
     virtual QString lastError() const = 0;
+    // Where the store keeps its readings, for messages; empty when unknown.
+    virtual QString filePath() const { return QString(); }
 };
 
 } // namespace tavelin

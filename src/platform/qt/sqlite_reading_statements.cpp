@@ -1,0 +1,150 @@
+#include "platform/qt/sqlite_reading_statements.h"
+
+#include <QSqlError>
+#include <QVariant>
+
+namespace tavelin {
+
+namespace {
+
+const char kColumns[] = "seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, meter_centipulses";
+
+StoredReading readingFrom(const QSqlQuery& row)
+{
+    StoredReading reading;
+    reading.seq = row.value(0).toLongLong();
+    reading.utcMs = row.value(1).toLongLong();
+    reading.frequency = row.value(2).toDouble();
+    reading.litersPerMin = row.value(3).toDouble();
+    reading.pulseTotal = row.value(4).toDouble();
+    reading.totalLiters = row.value(5).toDouble();
+    reading.meterCentipulses = row.value(6).toLongLong();
+    return reading;
+}
+
+} // namespace
+
+QString reasonOf(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db)
+    : insert_(db), newest_(db), since_(db), count_(db), anyOld_(db), removeOld_(db)
+{
+}
+
+bool SqliteReadingStatements::prepare()
+{
+    const QString columns = QLatin1String(kColumns);
+    for (QSqlQuery* query : {&insert_, &newest_, &since_, &count_, &anyOld_, &removeOld_})
+        query->setForwardOnly(true);
+    // The newest row is never removed, so MAX(seq) + 1 carries the sequence
+    // on across restarts and removals.
+    const bool prepared =
+        insert_.prepare(QStringLiteral("INSERT INTO readings(%1) VALUES ("
+                                       "(SELECT IFNULL(MAX(seq), 0) + 1 FROM readings), ?, ?, ?, ?, ?, ?)")
+                            .arg(columns))
+        && newest_.prepare(QStringLiteral("SELECT %1 FROM readings ORDER BY seq DESC LIMIT 1").arg(columns))
+        && since_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE utc_ms >= ? ORDER BY seq").arg(columns))
+        && count_.prepare(QStringLiteral("SELECT COUNT(*) FROM readings"))
+        && anyOld_.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM readings WHERE utc_ms < ? "
+                                          "AND seq < (SELECT MAX(seq) FROM readings))"))
+        && removeOld_.prepare(QStringLiteral("DELETE FROM readings WHERE seq IN (SELECT seq FROM readings "
+                                             "WHERE utc_ms < ? AND seq < (SELECT MAX(seq) FROM readings) "
+                                             "ORDER BY utc_ms LIMIT ?)"));
+    if (!prepared) {
+        for (const QSqlQuery* query : {&insert_, &newest_, &since_, &count_, &anyOld_, &removeOld_}) {
+            if (query->lastError().isValid()) {
+                fail(*query);
+                break;
+            }
+        }
+    }
+    return prepared;
+}
+
+void SqliteReadingStatements::fail(const QSqlQuery& query)
+{
+    error_ = reasonOf(query.lastError());
+}
+
+std::optional<std::int64_t> SqliteReadingStatements::append(const StoredReading& reading)
+{
+    error_.clear();
+    insert_.bindValue(0, static_cast<qint64>(reading.utcMs));
+    insert_.bindValue(1, reading.frequency);
+    insert_.bindValue(2, reading.litersPerMin);
+    insert_.bindValue(3, reading.pulseTotal);
+    insert_.bindValue(4, reading.totalLiters);
+    insert_.bindValue(5, static_cast<qint64>(reading.meterCentipulses));
+    std::optional<std::int64_t> seq;
+    if (insert_.exec())
+        seq = insert_.lastInsertId().toLongLong();
+    else
+        fail(insert_);
+    insert_.finish();
+    return seq;
+}
+
+std::optional<StoredReading> SqliteReadingStatements::newest()
+{
+    error_.clear();
+    std::optional<StoredReading> reading;
+    if (!newest_.exec())
+        fail(newest_);
+    else if (newest_.next())
+        reading = readingFrom(newest_);
+    newest_.finish();
+    return reading;
+}
+
+QVector<StoredReading> SqliteReadingStatements::since(std::int64_t utcMs)
+{
+    error_.clear();
+    QVector<StoredReading> readings;
+    since_.bindValue(0, static_cast<qint64>(utcMs));
+    if (!since_.exec())
+        fail(since_);
+    while (since_.next())
+        readings.append(readingFrom(since_));
+    since_.finish();
+    return readings;
+}
+
+std::int64_t SqliteReadingStatements::count()
+{
+    error_.clear();
+    std::int64_t rows = 0;
+    if (!count_.exec())
+        fail(count_);
+    else if (count_.next())
+        rows = count_.value(0).toLongLong();
+    count_.finish();
+    return rows;
+}
+
+int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows)
+{
+    error_.clear();
+    // A read first: when nothing is old, no write transaction is begun.
+    anyOld_.bindValue(0, static_cast<qint64>(utcMs));
+    const bool found = anyOld_.exec() && anyOld_.next() && anyOld_.value(0).toBool();
+    if (!found && anyOld_.lastError().isValid())
+        fail(anyOld_);
+    anyOld_.finish();
+    if (!found)
+        return 0;
+
+    removeOld_.bindValue(0, static_cast<qint64>(utcMs));
+    removeOld_.bindValue(1, maxRows);
+    int removed = 0;
+    if (removeOld_.exec())
+        removed = removeOld_.numRowsAffected();
+    else
+        fail(removeOld_);
+    removeOld_.finish();
+    return removed;
+}
+
+} // namespace tavelin

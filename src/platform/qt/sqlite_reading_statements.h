@@ -1,0 +1,41 @@
+#pragma once
+// The readings store's statements on an open SQLite connection, prepared
+// once and run for each call. Every call outside a transaction commits on its
+// own before it returns. A failed call leaves its reason in error().
+
+#include "platform/readings_store.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+namespace tavelin {
+
+class SqliteReadingStatements {
+public:
+    explicit SqliteReadingStatements(const QSqlDatabase& db);
+
+    // False when a statement does not fit the file's tables.
+    bool prepare();
+
+    // Stores the reading under the newest seq + 1 and returns that seq.
+    std::optional<std::int64_t> append(const StoredReading& reading);
+    std::optional<StoredReading> newest();
+    QVector<StoredReading> since(std::int64_t utcMs);
+    std::int64_t count();
+    int removeOlderThan(std::int64_t utcMs, int maxRows);
+
+    // Why the last call failed; empty after one that did not.
+    QString error() const { return error_; }
+
+private:
+    void fail(const QSqlQuery& query);
+
+    QSqlQuery insert_, newest_, since_, count_, anyOld_, removeOld_;
+    QString error_;
+};
+
+// SQLite's own words for what went wrong, else Qt's.
+QString reasonOf(const QSqlError& error);
+
+} // namespace tavelin

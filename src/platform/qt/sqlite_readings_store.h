@@ -1,0 +1,84 @@
+#pragma once
+// The readings store in an SQLite file, through Qt SQL's QSQLITE driver on a
+// connection of its own, so that any number of stores (and other users of Qt
+// SQL) can be open at once. Each reading is committed by itself before
+// append() returns. The statements are prepared once, when the store opens.
+// The driver is a Qt plugin: a QCoreApplication must exist first.
+
+#include "platform/readings_store.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+#include <memory>
+
+namespace tavelin {
+
+// How commits reach the disk. The program uses WalNormal (see the reasons in
+// sqlite_readings_store.cpp); the others are there to be measured against it.
+enum class StoreJournal { WalNormal, WalFull, DeleteFull };
+
+class SqliteReadingStatements;
+
+class SqliteReadingsStore : public ReadingsStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+
+    // Opens the store at path, making the file and its folders when missing.
+    // A file that is not a database, or fails SQLite's quick check, is set
+    // aside under a new name (never deleted) and a fresh store is made in its
+    // place; notice() then says so. Null, with *error set, when no store can
+    // be opened or made there (a path through a file, a read-only folder, a
+    // full disk).
+    static std::unique_ptr<SqliteReadingsStore> open(const QString& path, QString* error,
+                                                     StoreJournal journal = StoreJournal::WalNormal);
+    // Reads an existing store and changes nothing, whether or not another
+    // connection is writing it; append() and removeOlderThan() fail.
+    static std::unique_ptr<SqliteReadingsStore> openReadOnly(const QString& path, QString* error);
+
+    ~SqliteReadingsStore() override;
+    SqliteReadingsStore(const SqliteReadingsStore&) = delete;
+    SqliteReadingsStore& operator=(const SqliteReadingsStore&) = delete;
+
+    bool isOpen() const override { return statements_ != nullptr; }
+    std::optional<std::int64_t> append(const StoredReading& reading) override;
+    std::optional<StoredReading> newest() override;
+    QVector<StoredReading> readingsSince(std::int64_t utcMs) override;
+    std::int64_t readingCount() override;
+    std::int64_t createdUtcMs() override { return createdUtcMs_; }
+    int removeOlderThan(std::int64_t utcMs, int maxRows) override;
+    QString lastError() const override { return lastError_; }
+    QString filePath() const override { return path_; }
+
+    bool isReadOnly() const { return readOnly_; }
+    // What opening did that the operator should hear of once (a damaged file
+    // set aside); empty when nothing happened.
+    QString notice() const { return notice_; }
+
+private:
+    enum class Check { Good, Damaged, Failed };
+
+    SqliteReadingsStore(const QString& path, bool readOnly);
+    Check connectUnlessForeign();
+    Check connect();
+    void disconnect();
+    bool setUp(StoreJournal journal);
+    bool readInfoAndPrepare();
+    bool exec(const QString& statement);
+    bool fail(const QString& doing, const QSqlError& error);
+    // Passes a statement's result on, keeping the reason when it failed.
+    template <typename Result>
+    Result noted(Result result);
+
+    QString path_;
+    bool readOnly_;
+    QString connectionName_;
+    QSqlDatabase db_;
+    std::unique_ptr<SqliteReadingStatements> statements_;
+    std::int64_t createdUtcMs_ = 0;
+    QString lastError_;
+    QString notice_;
+};
+
+} // namespace tavelin

@@ -1,0 +1,57 @@
+#pragma once
+// Keeps every accepted reading in the readings store, with the meter: the sum
+// of every reading since the store began, in hundredths of a pulse. The
+// module gives readings with two decimals, so the meter is an exact integer
+// sum that no reset and no restart loses. Readings older than the retention
+// leave the store a few at a time, after each reading.
+//
+// A store that cannot be written is reported once; sampling goes on, each
+// reading is offered to the store again, and a reading that is stored
+// re-arms the report. Without a store it does nothing.
+
+#include "sensor/sample_listener.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace tavelin {
+
+class MessageBox;
+class ReadingsStore;
+class WallClock;
+
+class StoreRecorder : public SampleListener {
+public:
+    // At most this many old readings leave the store after each reading.
+    static constexpr int kPruneBatchRows = 50;
+
+    StoreRecorder(ReadingsStore* store, WallClock& clock, MessageBox& messages);
+
+    // Readings older than this many days leave the store; 0 or less keeps all.
+    void setRetentionDays(double days) { retentionDays_ = days; }
+    double retentionDays() const { return retentionDays_; }
+
+    void sampleAccepted(const MeasurementState& state) override;
+
+    bool hasStore() const { return store_ != nullptr; }
+    // The newest stored reading's sequence number; nothing before the first.
+    std::optional<std::int64_t> lastSeq() const { return lastSeq_; }
+    std::int64_t meterCentipulses() const { return meterCentipulses_; }
+
+private:
+    void pruneOlderThanRetention(std::int64_t nowMs);
+    void reportFailure();
+
+    ReadingsStore* store_;
+    WallClock& clock_;
+    MessageBox& messages_;
+    double retentionDays_ = 7.0;
+    std::optional<std::int64_t> lastSeq_;
+    std::int64_t meterCentipulses_ = 0;
+    bool failureReported_ = false;
+};
+
+// The meter's step for one reading: the frequency in hundredths of a pulse.
+std::int64_t centipulsesOf(double frequency);
+
+} // namespace tavelin

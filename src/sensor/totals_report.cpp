@@ -1,0 +1,47 @@
+#include "sensor/totals_report.h"
+
+#include "platform/readings_store.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTextStream>
+
+#include <optional>
+
+namespace tavelin {
+
+QString centipulsesText(std::int64_t centipulses)
+{
+    // Whole and hundredths apart, so no large meter loses a digit to a double.
+    const bool negative = centipulses < 0;
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(centipulses)
+                                             : static_cast<std::uint64_t>(centipulses);
+    return QStringLiteral("%1%2.%3")
+        .arg(negative ? QStringLiteral("-") : QString())
+        .arg(static_cast<qulonglong>(magnitude / 100))
+        .arg(static_cast<qulonglong>(magnitude % 100), 2, 10, QLatin1Char('0'));
+}
+
+QString totalsReport(ReadingsStore* store, double pulsesPerLiter)
+{
+    const bool open = store && store->isOpen();
+    const std::optional<StoredReading> newest = open ? store->newest() : std::nullopt;
+    const std::int64_t meter = newest ? newest->meterCentipulses : 0;
+    const QLocale c = QLocale::c();
+
+    QString text;
+    QTextStream out(&text);
+    out << "meter_pulses=" << centipulsesText(meter) << '\n';
+    out << "meter_liters=" << c.toString(meter / 100.0 / pulsesPerLiter, 'f', 2) << '\n';
+    out << "total_liters=" << c.toString(newest ? newest->totalLiters : 0.0, 'f', 2) << '\n';
+    out << "pulses_per_liter=" << c.toString(pulsesPerLiter, 'f', QLocale::FloatingPointShortest) << '\n';
+    out << "last_reading=";
+    if (newest)
+        out << QDateTime::fromMSecsSinceEpoch(newest->utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
+    out << '\n';
+    out << "readings=" << (open ? store->readingCount() : 0) << '\n';
+    out.flush();
+    return text;
+}
+
+} // namespace tavelin

@@ -1,0 +1,60 @@
+#pragma once
+// A readings store held in memory, keeping the real store's rules: the next
+// sequence number follows the newest, and removal never takes the newest.
+// Appends fail while failAppends is set; every removal request is recorded.
+
+#include "platform/readings_store.h"
+
+#include <QPair>
+
+#include <algorithm>
+
+namespace tavelin::test {
+
+class FakeReadingsStore : public ReadingsStore {
+public:
+    bool isOpen() const override { return true; }
+    std::optional<std::int64_t> append(const StoredReading& reading) override
+    {
+        if (failAppends)
+            return std::nullopt;
+        StoredReading stored = reading;
+        stored.seq = rows.isEmpty() ? 1 : rows.last().seq + 1;
+        rows.append(stored);
+        return stored.seq;
+    }
+    std::optional<StoredReading> newest() override
+    {
+        return rows.isEmpty() ? std::nullopt : std::optional<StoredReading>(rows.last());
+    }
+    QVector<StoredReading> readingsSince(std::int64_t utcMs) override
+    {
+        QVector<StoredReading> since;
+        std::copy_if(rows.begin(), rows.end(), std::back_inserter(since),
+                     [utcMs](const StoredReading& r) { return r.utcMs >= utcMs; });
+        return since;
+    }
+    std::int64_t readingCount() override { return rows.size(); }
+    std::int64_t createdUtcMs() override { return createdMs; }
+    int removeOlderThan(std::int64_t utcMs, int maxRows) override
+    {
+        removals.append({utcMs, maxRows});
+        int removed = 0;
+        while (removed < maxRows && rows.size() > 1 && rows.first().utcMs < utcMs) {
+            rows.removeFirst();
+            ++removed;
+        }
+        return removed;
+    }
+    QString lastError() const override { return error; }
+    QString filePath() const override { return path; }
+
+    QVector<StoredReading> rows;
+    QVector<QPair<std::int64_t, int>> removals; // (cutoff, maxRows) per request
+    bool failAppends = false;
+    QString error = QStringLiteral("database or disk is full");
+    QString path = QStringLiteral("/var/lib/tavelin/readings.db");
+    std::int64_t createdMs = 0;
+};
+
+} // namespace tavelin::test

@@ -1,0 +1,183 @@
+// The readings store on a real SQLite file: the sequence carried on across
+// restarts and removals, readers beside the writer, and a writer killed in
+// the middle of its work.
+#include "integration/store_rig.h"
+
+#include <QDir>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+namespace {
+
+using SqliteReadingsStoreTest = StoreTest;
+
+TEST_F(SqliteReadingsStoreTest, ReadingsAndTheirSequenceLastAcrossReopening)
+{
+    std::int64_t created = 0;
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        EXPECT_TRUE(store->notice().isEmpty());
+        EXPECT_EQ(store->newest(), std::nullopt);
+        created = store->createdUtcMs();
+        EXPECT_GT(created, 0);
+        for (std::int64_t t : {1000, 2000, 3000})
+            EXPECT_EQ(store->append(readingAt(t, t * 7)), t / 1000);
+    }
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->createdUtcMs(), created);
+    EXPECT_EQ(store->readingCount(), 3);
+    EXPECT_EQ(store->append(readingAt(4000)), 4);
+
+    const std::optional<StoredReading> newest = store->newest();
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->seq, 4);
+    EXPECT_EQ(newest->utcMs, 4000);
+}
+
+TEST_F(SqliteReadingsStoreTest, ReadingsSinceATimeComeBackWholeOldestFirst)
+{
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    // The clock was set back after the third: the order stays the order stored.
+    for (std::int64_t t : {1000, 2000, 3000, 1500, 4000})
+        store->append(readingAt(t, 900719925474099301 + t));
+
+    EXPECT_EQ(seqsOf(store->readingsSince(2000)), (std::vector<std::int64_t>{2, 3, 5}));
+    EXPECT_EQ(seqsOf(store->readingsSince(1500)), (std::vector<std::int64_t>{2, 3, 4, 5}));
+    EXPECT_EQ(seqsOf(store->readingsSince(4001)), std::vector<std::int64_t>{});
+
+    const QVector<StoredReading> last = store->readingsSince(4000);
+    ASSERT_EQ(last.size(), 1);
+    const StoredReading expected = readingAt(4000, 900719925474099301 + 4000);
+    EXPECT_EQ(last[0].meterCentipulses, expected.meterCentipulses); // beyond a double's digits
+    EXPECT_EQ(last[0].frequency, expected.frequency);
+    EXPECT_EQ(last[0].litersPerMin, expected.litersPerMin);
+    EXPECT_EQ(last[0].pulseTotal, expected.pulseTotal);
+    EXPECT_EQ(last[0].totalLiters, expected.totalLiters);
+}
+
+struct RemovalRow {
+    const char* name;
+    std::int64_t cutoff;
+    int maxRows;
+    int removed;
+    std::vector<std::int64_t> kept;
+};
+
+TEST_F(SqliteReadingsStoreTest, RemovalTakesTheOldestInBatchesAndNeverTheNewest)
+{
+    const RemovalRow rows[] = {
+        {"nothing older", 1000, 50, 0, {1, 2, 3, 4, 5}},
+        {"at the cutoff stays", 3000, 50, 2, {3, 4, 5}},
+        {"a batch at a time", 9000, 3, 3, {4, 5}},
+        {"no rows asked", 9000, 0, 0, {1, 2, 3, 4, 5}},
+        {"all older, but the newest stays", 9000, 50, 4, {5}},
+    };
+    for (const RemovalRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(path);
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        for (std::int64_t t : {1000, 2000, 3000, 4000, 5000})
+            store->append(readingAt(t));
+        EXPECT_EQ(store->removeOlderThan(row.cutoff, row.maxRows), row.removed);
+        EXPECT_EQ(seqsOf(store->readingsSince(0)), row.kept);
+    }
+}
+
+TEST_F(SqliteReadingsStoreTest, TheSequenceGoesOnAfterEverythingButTheNewestWasRemoved)
+{
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        for (std::int64_t t : {1000, 2000, 3000})
+            store->append(readingAt(t));
+        EXPECT_EQ(store->removeOlderThan(10000, 50), 2);
+        EXPECT_EQ(store->removeOlderThan(10000, 50), 0);
+    }
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->readingCount(), 1);
+    EXPECT_EQ(store->append(readingAt(4000)), 4);
+}
+
+TEST_F(SqliteReadingsStoreTest, AReaderSeesWhatTheWriterCommitsAndWritesNothing)
+{
+    auto writer = openStore();
+    ASSERT_TRUE(writer);
+    writer->append(readingAt(1000));
+    writer->append(readingAt(2000));
+
+    auto reader = SqliteReadingsStore::openReadOnly(path, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_TRUE(reader->isReadOnly());
+    EXPECT_EQ(reader->readingCount(), 2);
+    writer->append(readingAt(3000));
+    EXPECT_EQ(reader->readingCount(), 3);
+    EXPECT_EQ(reader->newest()->seq, 3);
+    EXPECT_EQ(reader->createdUtcMs(), writer->createdUtcMs());
+
+    EXPECT_EQ(reader->append(readingAt(4000)), std::nullopt);
+    EXPECT_FALSE(reader->lastError().isEmpty());
+    EXPECT_EQ(reader->removeOlderThan(10000, 50), 0);
+    EXPECT_EQ(writer->append(readingAt(4000)), 4) << "the reader holds no lock against the writer";
+
+    writer.reset(); // the last writer out folds the journal back into the file
+    reader.reset();
+    reader = SqliteReadingsStore::openReadOnly(path, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_EQ(reader->readingCount(), 4);
+}
+
+// A child process appends without end and reports each seq once append()
+// has returned; it is killed with SIGKILL after the Nth.
+TEST_F(SqliteReadingsStoreTest, AWriterKilledMidWayLosesNoCommittedReading)
+{
+    constexpr std::int64_t kReported = 300;
+    int reports[2];
+    ASSERT_EQ(pipe(reports), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(reports[0]);
+        QString childError;
+        auto store = SqliteReadingsStore::open(path, &childError);
+        for (std::int64_t t = 1; store && t < 1000000; ++t) {
+            const std::optional<std::int64_t> seq = store->append(readingAt(t * 1000, t));
+            if (!seq || write(reports[1], &*seq, sizeof *seq) != sizeof *seq)
+                break;
+        }
+        _exit(1);
+    }
+    close(reports[1]);
+    std::int64_t seq = 0;
+    std::int64_t lastReported = 0;
+    while (lastReported < kReported && read(reports[0], &seq, sizeof seq) == sizeof seq)
+        lastReported = seq;
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(reports[0]);
+    ASSERT_EQ(lastReported, kReported);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(store->notice().isEmpty()) << store->notice().toStdString();
+    const QVector<StoredReading> readings = store->readingsSince(0);
+    ASSERT_GE(readings.size(), kReported);
+    for (int i = 0; i < readings.size(); ++i) {
+        EXPECT_EQ(readings[i].seq, i + 1);
+        EXPECT_EQ(readings[i].meterCentipulses, i + 1);
+    }
+    EXPECT_EQ(store->append(readingAt(0)), readings.size() + 1);
+}
+
+} // namespace

@@ -1,0 +1,268 @@
+// The store's core side: what each accepted reading leaves in the store (its
+// sequence number, the exact meter), a failing store reported once, old
+// readings leaving after the retention, the totals text, and where the store
+// lives.
+#include "fakes/fake_message_box.h"
+#include "fakes/fake_readings_store.h"
+#include "fakes/fake_wall_clock.h"
+#include "platform/state_directory.h"
+#include "sensor/measurement_state.h"
+#include "sensor/store_recorder.h"
+#include "sensor/totals_report.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <vector>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+namespace {
+
+MeasurementState stateOf(double frequency)
+{
+    MeasurementState state;
+    state.dblFrequency = frequency;
+    state.dblLitersPerMin = frequency * 60.0 / 6900.0;
+    state.dblPulseTotal = frequency * 3.0;
+    state.dblTotalLiters = frequency / 100.0;
+    return state;
+}
+
+struct Rig {
+    FakeReadingsStore store;
+    FakeWallClock clock{QDate(2026, 12, 9), QTime(2, 16, 5, 123)};
+    FakeMessageBox messages;
+
+    qint64 nowMs() { return clock.currentMSecsSinceEpoch(); }
+    void accept(StoreRecorder& recorder, double frequency)
+    {
+        recorder.sampleAccepted(stateOf(frequency));
+        clock.time = clock.time.addSecs(1);
+    }
+};
+
+struct MeterRow {
+    const char* name;
+    std::vector<double> frequencies;
+    std::vector<std::int64_t> meters; // after each reading
+};
+
+TEST(StoreRecorder, EachReadingIsStoredWithTheNextSeqAndTheExactMeter)
+{
+    const MeterRow rows[] = {
+        {"whole", {250.0, 250.0, 250.0}, {25000, 50000, 75000}},
+        // 0.29 * 100 is 28.999999999999996: rounded, not cut.
+        {"hundredths that doubles miss", {0.29, 0.57, 1.15}, {29, 86, 201}},
+        {"no flow still stored", {0.0, 12.34, 0.0}, {0, 1234, 1234}},
+        {"the module's largest reading", {99999.99, 99999.99}, {9999999, 19999998}},
+    };
+    for (const MeterRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        StoreRecorder recorder(&rig.store, rig.clock, rig.messages);
+        std::vector<qint64> times;
+        for (double frequency : row.frequencies) {
+            times.push_back(rig.nowMs());
+            rig.accept(recorder, frequency);
+        }
+        ASSERT_EQ(rig.store.rows.size(), static_cast<int>(row.frequencies.size()));
+        for (int i = 0; i < rig.store.rows.size(); ++i) {
+            const StoredReading& stored = rig.store.rows[i];
+            EXPECT_EQ(stored.seq, i + 1);
+            EXPECT_EQ(stored.utcMs, times[i]);
+            EXPECT_EQ(stored.meterCentipulses, row.meters[i]);
+            const MeasurementState state = stateOf(row.frequencies[i]);
+            EXPECT_DOUBLE_EQ(stored.frequency, state.dblFrequency);
+            EXPECT_DOUBLE_EQ(stored.litersPerMin, state.dblLitersPerMin);
+            EXPECT_DOUBLE_EQ(stored.pulseTotal, state.dblPulseTotal);
+            EXPECT_DOUBLE_EQ(stored.totalLiters, state.dblTotalLiters);
+        }
+        EXPECT_EQ(recorder.lastSeq(), static_cast<std::int64_t>(row.frequencies.size()));
+        EXPECT_EQ(recorder.meterCentipulses(), row.meters.back());
+        EXPECT_TRUE(rig.messages.notices.isEmpty());
+    }
+}
+
+TEST(StoreRecorder, MeterAndSeqContinueFromTheStoresNewestReading)
+{
+    Rig rig;
+    StoredReading older;
+    older.seq = 40;
+    older.meterCentipulses = 700;
+    StoredReading newest;
+    newest.seq = 41;
+    newest.meterCentipulses = 123456725;
+    rig.store.rows = {older, newest};
+
+    StoreRecorder recorder(&rig.store, rig.clock, rig.messages);
+    EXPECT_TRUE(recorder.hasStore());
+    EXPECT_EQ(recorder.lastSeq(), 41);
+    EXPECT_EQ(recorder.meterCentipulses(), 123456725);
+
+    rig.accept(recorder, 2.5);
+    EXPECT_EQ(rig.store.rows.last().seq, 42);
+    EXPECT_EQ(rig.store.rows.last().meterCentipulses, 123456975);
+    EXPECT_EQ(recorder.lastSeq(), 42);
+}
+
+TEST(StoreRecorder, AFailingStoreIsReportedOnceAndAgainOnlyAfterASuccess)
+{
+    Rig rig;
+    StoreRecorder recorder(&rig.store, rig.clock, rig.messages);
+    rig.accept(recorder, 1.0);
+
+    rig.store.failAppends = true;
+    for (int i = 0; i < 5; ++i)
+        rig.accept(recorder, 1.0);
+    ASSERT_EQ(rig.messages.notices.size(), 1);
+    EXPECT_EQ(rig.store.removals.size(), 1) << "only a stored reading makes room";
+    const QString notice = rig.messages.notices.first();
+    EXPECT_TRUE(notice.contains(rig.store.path)) << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QStringLiteral("database or disk is full"))) << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QStringLiteral("Sampling and logging go on"))) << notice.toStdString();
+    EXPECT_TRUE(rig.messages.prompts.isEmpty()) << "a waiting box would stall sampling";
+    EXPECT_EQ(recorder.lastSeq(), 1);
+
+    // What flowed while the store failed is still on the meter.
+    rig.store.failAppends = false;
+    rig.accept(recorder, 1.0);
+    EXPECT_EQ(rig.store.rows.last().seq, 2);
+    EXPECT_EQ(rig.store.rows.last().meterCentipulses, 700);
+    EXPECT_EQ(rig.messages.notices.size(), 1);
+
+    rig.store.failAppends = true;
+    rig.accept(recorder, 1.0);
+    rig.accept(recorder, 1.0);
+    EXPECT_EQ(rig.messages.notices.size(), 2);
+}
+
+struct RetentionRow {
+    const char* name;
+    double days;
+    std::optional<qint64> keptMs; // how far back the cutoff lies; none: no removal
+};
+
+TEST(StoreRecorder, OldReadingsLeaveInSmallBatchesAfterEachStoredReading)
+{
+    const RetentionRow rows[] = {
+        {"a week", 7.0, qint64(7) * 86400000},
+        {"half a day", 0.5, qint64(43200000)},
+        {"a fraction of a millisecond rounds", 1.0 / 86400000.0 * 2.6, qint64(3)},
+        {"zero keeps everything", 0.0, std::nullopt},
+        {"negative keeps everything", -3.0, std::nullopt},
+        {"reaching before the epoch", 1e9, std::nullopt},
+    };
+    for (const RetentionRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        StoreRecorder recorder(&rig.store, rig.clock, rig.messages);
+        recorder.setRetentionDays(row.days);
+        const qint64 now = rig.nowMs();
+        rig.accept(recorder, 5.0);
+        if (!row.keptMs) {
+            EXPECT_TRUE(rig.store.removals.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(rig.store.removals.size(), 1);
+        EXPECT_EQ(rig.store.removals[0].first, now - *row.keptMs);
+        EXPECT_EQ(rig.store.removals[0].second, StoreRecorder::kPruneBatchRows);
+    }
+}
+
+TEST(StoreRecorder, WithoutAStoreItDoesNothing)
+{
+    Rig rig;
+    StoreRecorder recorder(nullptr, rig.clock, rig.messages);
+    rig.accept(recorder, 250.0);
+    EXPECT_FALSE(recorder.hasStore());
+    EXPECT_EQ(recorder.lastSeq(), std::nullopt);
+    EXPECT_EQ(recorder.meterCentipulses(), 0);
+    EXPECT_TRUE(rig.messages.notices.isEmpty());
+}
+
+struct TotalsRow {
+    const char* name;
+    bool withStore;
+    std::vector<StoredReading> rows;
+    double pulsesPerLiter;
+    const char* expected;
+};
+
+StoredReading stored(std::int64_t seq, std::int64_t utcMs, double totalLiters, std::int64_t meter)
+{
+    StoredReading reading;
+    reading.seq = seq;
+    reading.utcMs = utcMs;
+    reading.totalLiters = totalLiters;
+    reading.meterCentipulses = meter;
+    return reading;
+}
+
+TEST(TotalsReport, PrintsTheNewestReadingsTotalsOneKeyALine)
+{
+    const qint64 at = QDateTime(QDate(2026, 12, 9), QTime(2, 16, 5, 123), Qt::UTC).toMSecsSinceEpoch();
+    const TotalsRow rows[] = {
+        {"no store", false, {}, 6900.0,
+         "meter_pulses=0.00\nmeter_liters=0.00\ntotal_liters=0.00\npulses_per_liter=6900\n"
+         "last_reading=\nreadings=0\n"},
+        {"an empty store", true, {}, 450.5,
+         "meter_pulses=0.00\nmeter_liters=0.00\ntotal_liters=0.00\npulses_per_liter=450.5\n"
+         "last_reading=\nreadings=0\n"},
+        {"the newest row counts", true, {stored(6, at - 1000, 99.0, 5), stored(7, at, 13.5, 123456725)}, 6900.0,
+         "meter_pulses=1234567.25\nmeter_liters=178.92\ntotal_liters=13.50\npulses_per_liter=6900\n"
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=2\n"},
+        {"a meter beyond a double's digits stays exact", true, {stored(1, at - 123, 0.004, 900719925474099301)},
+         10000000.0,
+         "meter_pulses=9007199254740993.01\nmeter_liters=900719925.47\ntotal_liters=0.00\n"
+         "pulses_per_liter=10000000\nlast_reading=2026-12-09T02:16:05.000Z\nreadings=1\n"},
+        {"hundredths below one pulse", true, {stored(3, at + 877, 0.01, 7)}, 0.125,
+         "meter_pulses=0.07\nmeter_liters=0.56\ntotal_liters=0.01\npulses_per_liter=0.125\n"
+         "last_reading=2026-12-09T02:16:06.000Z\nreadings=1\n"},
+        {"a meter run backwards keeps its sign in front", true, {stored(4, at, -0.5, -12345)}, 6900.0,
+         "meter_pulses=-123.45\nmeter_liters=-0.02\ntotal_liters=-0.50\npulses_per_liter=6900\n"
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\n"},
+    };
+    for (const TotalsRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeReadingsStore store;
+        store.rows = QVector<StoredReading>(row.rows.begin(), row.rows.end());
+        EXPECT_EQ(totalsReport(row.withStore ? &store : nullptr, row.pulsesPerLiter).toStdString(), row.expected);
+    }
+}
+
+struct StateDirectoryRow {
+    const char* name;
+    const char* stateDirectory; // nullptr: unset
+    const char* xdgStateHome;
+    QString expected;
+};
+
+TEST(StateDirectory, SystemdFirstThenXdgThenTheHomeFolder)
+{
+    const QString home = QDir::homePath();
+    const StateDirectoryRow rows[] = {
+        {"systemd's only path", "/var/lib/tavelin", "/home/op/.state", "/var/lib/tavelin"},
+        {"systemd's first of several", "/var/lib/tavelin:/var/lib/other", nullptr, "/var/lib/tavelin"},
+        {"systemd's empty entries skipped", ":/var/lib/tavelin/", nullptr, "/var/lib/tavelin"},
+        {"an empty systemd variable", "", "/home/op/.state", "/home/op/.state/tavelin"},
+        {"XDG", nullptr, "/home/op/.state", "/home/op/.state/tavelin"},
+        {"a relative XDG path is ignored", nullptr, "state", home + "/.local/state/tavelin"},
+        {"neither", nullptr, nullptr, home + "/.local/state/tavelin"},
+    };
+    const QByteArray savedState = qgetenv("STATE_DIRECTORY");
+    const QByteArray savedXdg = qgetenv("XDG_STATE_HOME");
+    for (const StateDirectoryRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.stateDirectory ? qputenv("STATE_DIRECTORY", row.stateDirectory) : qunsetenv("STATE_DIRECTORY");
+        row.xdgStateHome ? qputenv("XDG_STATE_HOME", row.xdgStateHome) : qunsetenv("XDG_STATE_HOME");
+        EXPECT_EQ(stateDirectory().toStdString(), row.expected.toStdString());
+        EXPECT_EQ(readingsStorePath().toStdString(), (row.expected + "/readings.db").toStdString());
+    }
+    savedState.isNull() ? qunsetenv("STATE_DIRECTORY") : qputenv("STATE_DIRECTORY", savedState);
+    savedXdg.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", savedXdg);
+}
+
+} // namespace
