@@ -13,6 +13,7 @@ const QString kPort = QStringLiteral("port");
 const QString kSimulate = QStringLiteral("simulate");
 const QString kListPorts = QStringLiteral("list-ports");
 const QString kConfig = QStringLiteral("config");
+const QString kShowTotals = QStringLiteral("show-totals");
 
 // The program's options, and Qt's own ones, listed or not.
 void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
@@ -36,6 +37,8 @@ void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
                                                                    "~/.config/tavelin/tavelin.conf, or under "
                                                                    "$XDG_CONFIG_HOME)."),
                       QStringLiteral("FILE")});
+    parser.addOption({kShowTotals, QCoreApplication::translate("main", "Print the totals the readings store keeps, "
+                                                                       "one key=value a line, and end.")});
     addToolkitOptions(parser, listToolkitOptions);
 }
 
@@ -76,6 +79,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(kPort) && result.port.isEmpty())
         result.error = QCoreApplication::translate("main", "--port needs a device, such as /dev/ttyUSB0.");
     result.configFile = parser.value(kConfig);
+    result.showTotals = parser.isSet(kShowTotals);
     if (parser.isSet(kConfig) && result.configFile.isEmpty())
         result.error = QCoreApplication::translate("main", "--config needs a file, such as ~/.config/tavelin/tavelin.conf.");
     if (result.simulate && parser.isSet(kPort))

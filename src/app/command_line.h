@@ -1,6 +1,6 @@
 #pragma once
 // The program's command line: tavelin [--port DEVICE] [--simulate] [--list-ports]
-// [--config FILE],
+// [--config FILE] [--show-totals],
 // and Qt's own options, which the window's application takes itself.
 
 #include <QString>
@@ -12,6 +12,7 @@ struct CommandLine {
     QString port;          // the device standing for serial port 1; empty: the system's first port
     bool simulate = false; // run the built-in module simulator and use it as port 1
     bool listPorts = false; // print the serial ports the system knows and end
+    bool showTotals = false; // print the store's totals and end
     QString configFile;    // the settings file; empty: SettingsFile::defaultPath()
     bool help = false;
     bool version = false;

@@ -9,12 +9,15 @@
 #include "platform/qt/posix_text_file_channel.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/serial_port_list.h"
+#include "platform/qt/settings_file.h"
+#include "platform/qt/store_opening.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/wall_clock.h"
 #include "simulated_module.h"
 #include "ui/main/frmmain.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -50,6 +53,14 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    tavelin::SettingsFile settingsFile(options.configFile.isEmpty() ? tavelin::SettingsFile::defaultPath()
+                                                                    : options.configFile);
+    const tavelin::SettingsFile::Loaded loaded = settingsFile.load();
+    if (!loaded.report.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(loaded.report));
+    if (options.showTotals)
+        return tavelin::printTotals(loaded.settings);
+
     // Scale the whole panel with the screen (2x on a 192-dpi display, and
     // fractional factors such as 1.5x unrounded): layout, pens and fonts are
     // then in device-independent pixels. Must precede the QApplication.
@@ -82,7 +93,10 @@ int main(int argc, char* argv[])
     tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
 
-    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog});
+    tavelin::StoreOpening store = tavelin::openReadingsStore();
+
+    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, store.store.get(), &settingsFile},
+                            loaded.settings);
     messages.setParent(&window);
     fileDialog.setParent(&window);
     // The end, from the window's close or a signal, may come while a handler
@@ -105,5 +119,11 @@ int main(int argc, char* argv[])
     if (ending)
         return 0; // ended while the load handler's box was open
     window.show();
+    // Told once, in boxes that do not wait: sampling starts as it always does.
+    for (const QString& notice : {loaded.report, store.notice})
+        if (!notice.isEmpty())
+            messages.notify(notice);
+    // The history is read once the window is up, so it does not delay it.
+    QTimer::singleShot(0, &window, [&window] { window.restoreFromStore(); });
     return QApplication::exec();
 }

@@ -201,12 +201,14 @@ class Session:
     """Xvfb + tavelin-sim + tavelin; a context manager that always cleans up."""
 
     def __init__(self, paths, sim_args=(), locale="C.UTF-8", startup_box=False, dpi=96, screen="1024x768",
-                 app_env=None, on_display=None):
+                 app_env=None, on_display=None, keep_state=False, app_args=()):
         """startup_box: the program is expected to stop at its start-up port
         message, before its window shows; the test then sets main itself.
         dpi and screen set up the X server; app_env is added to the program's
         environment; on_display(session) runs once the display is up, before
-        the program starts."""
+        the program starts. The program's state folder (its readings store)
+        starts empty unless keep_state; app_args are added to its command
+        line."""
         self.paths = paths
         self.sim_args = list(sim_args)
         self.locale = locale
@@ -215,7 +217,10 @@ class Session:
         self.screen_size = screen
         self.app_env = dict(app_env or {})
         self.on_display = on_display
+        self.keep_state = keep_state
+        self.app_args = list(app_args)
         self.work = paths.work
+        self.state_dir = os.path.join(paths.work, "state")
         self.xvfb = self.sim = self.app = None
         self.main = None
 
@@ -286,9 +291,13 @@ class Session:
     def _start_app(self):
         runtime = os.path.join(self.work, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
+        if not self.keep_state:
+            shutil.rmtree(self.state_dir, ignore_errors=True)
         env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LC_ALL=self.locale,
-                   XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(self.work, "config"), **self.app_env)
-        self.app = _start([self.paths.tavelin, "--port", self.sim.device],
+                   XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(self.work, "config"),
+                   XDG_STATE_HOME=self.state_dir, **self.app_env)
+        env.pop("STATE_DIRECTORY", None)
+        self.app = _start([self.paths.tavelin, "--port", self.sim.device] + self.app_args,
                           os.path.join(self.work, "tavelin.log"), env=env)
         if not self.startup_box:
             self.main = self.window("^Veltrane ")

@@ -4,16 +4,19 @@
 #include "fakes/fake_counter.h"
 #include "fakes/fake_file_dialog.h"
 #include "fakes/fake_message_box.h"
+#include "fakes/fake_readings_store.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_text_file_channel.h"
 #include "fakes/fake_wall_clock.h"
 #include "logging/frm_loggingflow.h"
 #include "platform/gui/status_bar.h"
+#include "platform/qt/settings_file.h"
 #include "platform/qt/qt_window_timer.h"
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
 #include "ui/main/frmmain.h"
+#include "ui/calibration/calibration_dialog.h"
 #include "ui/main/frmmain_layout.h"
 #include "ui/trend/trend_window.h"
 
@@ -21,6 +24,9 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -42,14 +48,17 @@ struct Window {
     QList<QByteArray> replies;
     std::unique_ptr<frmmain> w;
 
-    Window()
+    // A window on a readings store and a settings file, or on neither.
+    explicit Window(ReadingsStore* store = nullptr, SettingsFile* settingsFile = nullptr,
+                    const Settings& settings = Settings())
     {
         port.close();
         port.onWrite = [this](const QByteArray&) {
             if (!replies.isEmpty())
                 port.arrive(replies.takeFirst());
         };
-        w = std::make_unique<frmmain>(frmmain::Services{port, counter, messages, channel, clock, files});
+        w = std::make_unique<frmmain>(
+            frmmain::Services{port, counter, messages, channel, clock, files, store, settingsFile}, settings);
         w->Form_Load();
         w->show();
     }
@@ -258,6 +267,87 @@ TEST(MainWindow, SwitchedPortKeepsTheTotalAndTheTrendCountsOnlyAcceptedCycles)
     m.w->switchPort(QStringLiteral("/dev/gone"));
     EXPECT_TRUE(m.messages.prompts.last().contains(QStringLiteral("/dev/gone")));
     EXPECT_FALSE(m.port.isOpen());
+}
+
+TEST(MainWindow, KeptTotalShowsAtStartAndEveryReadingIsStoredWithTheMeterAndTheTrend)
+{
+    FakeReadingsStore store;
+    StoredReading earlier;
+    earlier.utcMs = QDateTime(QDate(2026, 12, 8), QTime(8, 59, 0)).toMSecsSinceEpoch();
+    earlier.pulseTotal = 13800.0; // 2 L
+    earlier.totalLiters = 2.0;
+    earlier.meterCentipulses = 6900000; // 69 000 pulses: 10 L
+    store.rows.append(earlier);
+    store.rows.first().seq = 41;
+    store.createdMs = QDateTime(QDate(2026, 12, 1), QTime(12, 0), Qt::UTC).toMSecsSinceEpoch();
+    Settings settings;
+    settings.sensor.keepTotal = true;
+    Window m(&store, nullptr, settings);
+    EXPECT_EQ(m.text("liters"), QStringLiteral("2")) << "the kept total, not 000";
+    EXPECT_DOUBLE_EQ(m.slide("CWSlide2")->value(), 2.0);
+    m.w->restoreFromStore();
+
+    m.click("CWButton1");
+    m.tick("*+00690.00\r");
+    ASSERT_EQ(store.rows.size(), 2);
+    EXPECT_EQ(store.rows.last().seq, 42);
+    EXPECT_EQ(store.rows.last().meterCentipulses, 6969000);
+    EXPECT_DOUBLE_EQ(store.rows.last().pulseTotal, 14490.0);
+    EXPECT_EQ(m.text("liters"), QStringLiteral("2.1"));
+    EXPECT_EQ(m.w->meterText(), QStringLiteral("Meter total: 10.10 L since 2026-12-01"));
+    EXPECT_EQ(m.find<QLabel>("liters")->accessibleDescription(), m.w->meterText());
+
+    m.w->showTrend();
+    EXPECT_EQ(m.w->findChild<TrendWindow*>()->windowTitle(), QStringLiteral("Trend - 2 points"))
+        << "the stored reading and the new one";
+
+    m.click("CWButton3"); // Reset: the meter goes on
+    m.tick("*+00690.00\r");
+    EXPECT_EQ(m.text("liters"), QStringLiteral("0.1"));
+    EXPECT_EQ(store.rows.last().meterCentipulses, 7038000);
+}
+
+TEST(MainWindow, WithoutKeepTotalTheStoreLeavesThePanelAsItWas)
+{
+    FakeReadingsStore store;
+    StoredReading earlier;
+    earlier.pulseTotal = 13800.0;
+    store.rows.append(earlier);
+    Window m(&store);
+    EXPECT_EQ(m.text("liters"), QStringLiteral("000"));
+}
+
+TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)
+{
+    QTemporaryDir folder;
+    SettingsFile file(folder.filePath(QStringLiteral("tavelin.conf")));
+    Window m(nullptr, &file);
+    m.click("CWButton1");
+    m.w->showCalibration();
+    auto* dialog = m.w->findChild<CalibrationDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    auto button = [&](const char* name) { return dialog->findChild<QPushButton*>(QLatin1String(name)); };
+
+    QTest::mouseClick(button("start"), Qt::LeftButton);
+    m.tick("*+00250.00\r");
+    m.tick("?bad\r"); // not a reading: counts nothing
+    m.tick("*+00250.00\r");
+    EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("count"))->text().startsWith(QStringLiteral("500.00 pulses")));
+    QTest::mouseClick(button("stop"), Qt::LeftButton);
+    m.tick("*+00250.00\r"); // after Stop
+
+    auto* volume = dialog->findChild<QLineEdit*>(QStringLiteral("volume"));
+    volume->setText(QStringLiteral("0"));
+    EXPECT_FALSE(button("apply")->isEnabled()) << "a zero volume is refused";
+    volume->setText(QStringLiteral("0.25"));
+    const QString result = dialog->findChild<QLabel*>(QStringLiteral("result"))->text();
+    EXPECT_TRUE(result.contains(QLocale().toString(2000.0, 'f', 3))) << result.toStdString();
+    EXPECT_TRUE(result.contains(QLocale().toString(-71.01449, 'f', 2) + QStringLiteral(" %"))) << result.toStdString();
+    QTest::mouseClick(button("apply"), Qt::LeftButton);
+
+    EXPECT_DOUBLE_EQ(file.load().settings.sensor.pulsesPerLiter, 2000.0);
+    m.tick("*+00250.00\r");
+    EXPECT_EQ(m.text("lblLitersPerMin"), QStringLiteral("7.5"));
 }
 
 TEST(MainWindow, ControlsSitAtTheirPlacesAndTheStatusBarFollowsTheBottom)

@@ -16,21 +16,29 @@
 
 namespace tavelin {
 
-frmmain::frmmain(Services services, QWidget* parent)
+frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     : QWidget(parent),
       services_(services),
+      settings_(settings),
       module_(services.MSComm1, services.counter, services.messages, *this),
       tmrRd_(new QtWindowTimer([this] { tmrRd_Timer(); }, this)),
       tmrLogger_(new QtWindowTimer([this] { tmrLogger_Timer(); }, this)),
       logWriter_(services.logChannel, services.clock, module_.state, [this] { return liters_->text(); },
                  *tmrLogger_, services.messages),
-      trend_(services.clock)
+      trend_(services.clock),
+      storeRecorder_(services.store, services.clock, services.messages)
 {
     createControls();
     placeControls();
     connectHandlers();
     createMenu();
-    module_.setSampleListener(&trend_);
+    module_.setPulsesPerLiter(settings_.sensor.pulsesPerLiter);
+    storeRecorder_.setRetentionDays(settings_.store.retentionDays);
+    listeners_.add(&storeRecorder_);
+    listeners_.add(&trend_);
+    listeners_.add(&calibration_);
+    module_.setSampleListener(&listeners_);
+    restoreTotal();
 
     tmrRd_->setObjectName(QStringLiteral("tmrRd"));
     tmrRd_->setInterval(sensor::kSamplingIntervalMs);

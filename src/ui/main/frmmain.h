@@ -7,9 +7,13 @@
 
 #include "logging/log_writer.h"
 #include "platform/qt/qt_window_timer.h"
+#include "sensor/calibration_run.h"
 #include "sensor/module1.h"
+#include "sensor/sample_fanout.h"
 #include "sensor/sensor_display.h"
+#include "sensor/store_recorder.h"
 #include "sensor/trend_recorder.h"
+#include "settings/settings.h"
 
 #include <QWidget>
 
@@ -21,6 +25,7 @@ class QLabel;
 
 namespace tavelin {
 
+class CalibrationDialog;
 class CWButton;
 class CWKnob;
 class CWSlide;
@@ -29,7 +34,9 @@ class LoggingSwitch;
 class MainContextMenu;
 class MessageBox;
 class MillisecondCounter;
+class ReadingsStore;
 class SerialPort;
+class SettingsFile;
 class StatusBar;
 class TextFileChannel;
 class TrendWindow;
@@ -46,9 +53,11 @@ public:
         TextFileChannel& logChannel;
         WallClock& clock;
         FileDialog& fileDialog;
+        ReadingsStore* store = nullptr;        // none: the readings are not kept
+        SettingsFile* settingsFile = nullptr; // none: the settings cannot be changed
     };
 
-    explicit frmmain(Services services, QWidget* parent = nullptr);
+    explicit frmmain(Services services, const Settings& settings = Settings(), QWidget* parent = nullptr);
     ~frmmain() override;
 
     // Load handler: opens the module's port; a port that cannot be opened is
@@ -63,6 +72,17 @@ public:
     void askForPort();
     void showTrend();
     void showAbout();
+    void showSettings();
+    void showCalibration();
+    // "Meter total: 1,234.56 L since 2026-12-01": every reading the store has kept.
+    QString meterText() const;
+
+    // What the store remembers of earlier runs: the trend's last 24 hours,
+    // and with keep_total the resettable total, shown at once.
+    void restoreFromStore();
+    // New settings from the dialog or a calibration: used from the next cycle.
+    void applySettings(const Settings& settings);
+    const Settings& settings() const { return settings_; }
 
     // Handlers.
     void CWButton1_Click();
@@ -99,13 +119,24 @@ private:
     QLabel* makeReadout(QGroupBox* frame, const QString& name, const QString& accessibleName);
     QGroupBox* makeFrame(const QString& name, const QString& caption);
 
+    void restoreTotal();
+    // After each stored reading: the meter where it is shown.
+    void readingKept();
+    QString saveSettings(const Settings& settings);
+
     Services services_;
+    Settings settings_;
     Module1 module_;
     QtWindowTimer* tmrRd_;
     QtWindowTimer* tmrLogger_;
     LogWriter logWriter_;
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
     TrendRecorder trend_;
+    StoreRecorder storeRecorder_;
+    CalibrationRun calibration_;
+    SampleFanout listeners_; // the store first, then the trend and a calibration run
+    CalibrationDialog* calibrationDialog_ = nullptr;
+    QAction* meterAction_ = nullptr;
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
     QAction* trendAction_ = nullptr;
     MainContextMenu* contextMenu_ = nullptr;

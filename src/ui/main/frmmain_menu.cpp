@@ -1,10 +1,12 @@
 // The instrument window's context menu and its commands: the serial port, the
-// trend window and About. Nothing here is visible on the panel itself.
+// trend window, the settings, a calibration run and About. Nothing here is visible on the panel itself.
 #include "frmmain.h"
 
 #include "main_context_menu.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "ui/calibration/calibration_dialog.h"
+#include "ui/settings/settings_dialog.h"
 #include "ui/trend/trend_window.h"
 
 #include <QAction>
@@ -24,9 +26,16 @@ void frmmain::createMenu()
     connect(trendAction_, &QAction::triggered, this, &frmmain::showTrend);
     addAction(trendAction_);
 
+    auto* settingsAction = new QAction(tr("Setti&ngs..."), this);
+    settingsAction->setObjectName(QStringLiteral("mnuSettings"));
+    connect(settingsAction, &QAction::triggered, this, &frmmain::showSettings);
+    auto* calibrateAction = new QAction(tr("&Calibrate..."), this);
+    calibrateAction->setObjectName(QStringLiteral("mnuCalibrate"));
+    connect(calibrateAction, &QAction::triggered, this, &frmmain::showCalibration);
+
     contextMenu_ = new MainContextMenu(
-        trendAction_, [] { return availableSerialPorts(); }, [this] { return services_.MSComm1.deviceName(); },
-        this);
+        {trendAction_, settingsAction, calibrateAction}, [] { return availableSerialPorts(); },
+        [this] { return services_.MSComm1.deviceName(); }, [this] { return meterText(); }, this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
     connect(contextMenu_, &MainContextMenu::aboutRequested, this, &frmmain::showAbout);
@@ -42,6 +51,7 @@ void frmmain::createMenu()
     addAction(menuKey);
 
     trend_.setOnAppended([this] {
+        readingKept();
         if (trendWindow_)
             trendWindow_->pointAdded();
     });
@@ -75,6 +85,7 @@ void frmmain::showTrend()
 {
     if (!trendWindow_) {
         trendWindow_ = new TrendWindow(trend_.ring(), services_.fileDialog, services_.messages, this);
+        trendWindow_->setMeterText(meterText());
         // Beside the panel rather than over it, where the screen has room.
         const QRect beside(frameGeometry().topRight() + QPoint(1, 0), trendWindow_->frameGeometry().size());
         if (screen() && screen()->availableGeometry().contains(beside))
@@ -83,6 +94,34 @@ void frmmain::showTrend()
     trendWindow_->show();
     trendWindow_->raise();
     trendWindow_->activateWindow();
+}
+
+void frmmain::showSettings()
+{
+    if (!services_.settingsFile) {
+        services_.messages.show(tr("The settings cannot be changed: the program runs without a settings file."));
+        return;
+    }
+    SettingsDialog dialog(*services_.settingsFile, settings_, this);
+    if (dialog.exec() == QDialog::Accepted)
+        applySettings(dialog.settings());
+}
+
+void frmmain::showCalibration()
+{
+    if (!calibrationDialog_) {
+        calibrationDialog_ = new CalibrationDialog(
+            calibration_, [this] { return module_.pulsesPerLiter(); },
+            [this](double pulsesPerLiter) {
+                Settings changed = settings_;
+                changed.sensor.pulsesPerLiter = pulsesPerLiter;
+                return saveSettings(changed);
+            },
+            this);
+    }
+    calibrationDialog_->show();
+    calibrationDialog_->raise();
+    calibrationDialog_->activateWindow();
 }
 
 void frmmain::showAbout()

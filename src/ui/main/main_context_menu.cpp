@@ -13,16 +13,22 @@ QString menuText(QString text)
 }
 } // namespace
 
-MainContextMenu::MainContextMenu(QAction* trendAction, PortLister listPorts, CurrentPort currentPort,
-                                 QWidget* parent)
-    : QMenu(parent), listPorts_(std::move(listPorts)), currentPort_(std::move(currentPort))
+MainContextMenu::MainContextMenu(const QList<QAction*>& commands, PortLister listPorts, CurrentPort currentPort,
+                                 MeterLine meterLine, QWidget* parent)
+    : QMenu(parent), listPorts_(std::move(listPorts)), currentPort_(std::move(currentPort)),
+      meterLine_(std::move(meterLine))
 {
     setObjectName(QStringLiteral("mnuContext"));
     ports_ = addMenu(tr("&Serial port"));
     ports_->setObjectName(QStringLiteral("mnuSerialPort"));
     // Read again at each opening of the menu: adapters come and go.
     connect(this, &QMenu::aboutToShow, this, &MainContextMenu::refreshPorts);
-    addAction(trendAction);
+    addActions(commands);
+    addSeparator();
+    meter_ = addAction(meterLine_());
+    meter_->setObjectName(QStringLiteral("mnuMeter"));
+    meter_->setEnabled(false); // a reading, not a command
+    connect(this, &QMenu::aboutToShow, this, [this] { meter_->setText(menuText(meterLine_())); });
     addSeparator();
     addAction(tr("&About tavelin"), this, &MainContextMenu::aboutRequested);
 }

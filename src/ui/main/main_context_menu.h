@@ -1,8 +1,10 @@
 #pragma once
 // The instrument window's context menu: "Serial port" (the ports that exist
 // now, read each time the menu opens, the current one checked, and "Other..."
-// for a typed path such as a pseudo-terminal), "Trend..." and "About
-// tavelin". It shows only when asked for and adds nothing to the panel.
+// for a typed path such as a pseudo-terminal), the window's commands
+// ("Trend...", "Settings...", "Calibrate..."), the meter total as a line of
+// its own, and "About tavelin". It shows only when asked for and adds nothing
+// to the panel.
 
 #include "platform/qt/serial_port_list.h"
 
@@ -17,8 +19,10 @@ class MainContextMenu : public QMenu {
 public:
     using PortLister = std::function<QList<SerialPortEntry>()>;
     using CurrentPort = std::function<QString()>;
+    using MeterLine = std::function<QString()>;
 
-    MainContextMenu(QAction* trendAction, PortLister listPorts, CurrentPort currentPort, QWidget* parent);
+    MainContextMenu(const QList<QAction*>& commands, PortLister listPorts, CurrentPort currentPort,
+                    MeterLine meterLine, QWidget* parent);
 
 Q_SIGNALS:
     void portChosen(const QString& path);
@@ -30,8 +34,10 @@ private:
     void addPort(const SerialPortEntry& port, bool current);
 
     QMenu* ports_;
+    QAction* meter_;
     PortLister listPorts_;
     CurrentPort currentPort_;
+    MeterLine meterLine_;
 };
 
 // What "About tavelin" says: version, the Qt and Qwt it runs with, license.

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -29,7 +30,8 @@ TrendWindow::TrendWindow(const TrendRing& ring, FileDialog& fileDialog, MessageB
       messages_(messages),
       plot_(new TrendPlot(ring, this)),
       follow_(new QPushButton(tr("&Follow"), this)),
-      save_(new QPushButton(tr("&Save image..."), this))
+      save_(new QPushButton(tr("&Save image..."), this)),
+      meter_(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmTrend"));
     setWindowTitle(trendWindowTitle(ring.size()));
@@ -40,6 +42,9 @@ TrendWindow::TrendWindow(const TrendRing& ring, FileDialog& fileDialog, MessageB
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(follow_);
     buttons->addStretch();
+    meter_->setObjectName(QStringLiteral("lblMeter"));
+    buttons->addWidget(meter_);
+    buttons->addStretch();
     buttons->addWidget(save_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(plot_, 1);
@@ -49,6 +54,12 @@ TrendWindow::TrendWindow(const TrendRing& ring, FileDialog& fileDialog, MessageB
     connect(follow_, &QPushButton::clicked, plot_, &TrendPlot::follow);
     connect(save_, &QPushButton::clicked, this, &TrendWindow::saveImage);
     addShortcuts();
+}
+
+void TrendWindow::setMeterText(const QString& text)
+{
+    meter_->setText(text);
+    meter_->setAccessibleName(text);
 }
 
 void TrendWindow::addShortcuts()

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 
+class QLabel;
 class QPushButton;
 
 namespace tavelin {
@@ -26,6 +27,8 @@ public:
     void pointAdded();
     // Asks where, then writes the plot as PNG, SVG or PDF (by the name's suffix).
     void saveImage();
+    // The meter total, shown beside the buttons.
+    void setMeterText(const QString& text);
 
     TrendPlot* plot() const { return plot_; }
 
@@ -42,6 +45,7 @@ private:
     TrendPlot* plot_;
     QPushButton* follow_;
     QPushButton* save_;
+    QLabel* meter_;
     bool refreshPending_ = false;
 };
 

@@ -1,0 +1,46 @@
+#include "platform/qt/store_opening.h"
+
+#include "platform/state_directory.h"
+#include "sensor/totals_report.h"
+#include "settings/settings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace tavelin {
+
+StoreOpening openReadingsStore()
+{
+    StoreOpening opening;
+    const QString path = readingsStorePath();
+    QString error;
+    opening.store = SqliteReadingsStore::open(path, &error);
+    if (!opening.store) {
+        opening.notice = QCoreApplication::translate("store", "The readings store %1 cannot be opened: %2. "
+                                                              "Sampling and logging go on without it; the "
+                                                              "readings of this run are not kept.")
+                             .arg(path, error);
+        return opening;
+    }
+    opening.notice = opening.store->notice();
+    return opening;
+}
+
+int printTotals(const Settings& settings)
+{
+    const QString path = readingsStorePath();
+    QString error;
+    std::unique_ptr<SqliteReadingsStore> store;
+    if (QFileInfo::exists(path)) {
+        store = SqliteReadingsStore::openReadOnly(path, &error);
+        if (!store)
+            std::fprintf(stderr, "%s\n", qPrintable(QCoreApplication::translate(
+                                             "store", "The readings store %1 cannot be read: %2.").arg(path, error)));
+    }
+    std::printf("%s", qPrintable(totalsReport(store.get(), settings.sensor.pulsesPerLiter)));
+    return store || !QFileInfo::exists(path) ? 0 : 1;
+}
+
+} // namespace tavelin
