@@ -1,18 +1,13 @@
 #pragma once
 // The instrument window: three readouts, two gauges, the tank-scale knob, the
 // Start/Stop, Logging and Reset switches and the status bar. It owns the
-// module's port, the sampling timer tmrRd and the logging timer tmrLogger,
-// and its handlers are the operator's controls. Its context menu chooses the
-// port and opens the trend window, which shows what the cycles recorded.
+// instrument (the module's port, the sampling timer tmrRd, the logging timer
+// tmrLogger, the store), and its handlers are the operator's controls that
+// drive it. Its context menu chooses the port, opens the trend window, the
+// settings and a calibration run.
 
-#include "logging/log_writer.h"
-#include "platform/qt/qt_window_timer.h"
-#include "sensor/calibration_run.h"
-#include "sensor/module1.h"
-#include "sensor/sample_fanout.h"
+#include "instrument/instrument.h"
 #include "sensor/sensor_display.h"
-#include "sensor/store_recorder.h"
-#include "sensor/trend_recorder.h"
 #include "settings/settings.h"
 
 #include <QWidget>
@@ -77,12 +72,9 @@ public:
     // "Meter total: 1,234.56 L since 2026-12-01": every reading the store has kept.
     QString meterText() const;
 
-    // What the store remembers of earlier runs: the trend's last 24 hours,
-    // and with keep_total the resettable total, shown at once.
+    // What the store remembers of earlier runs: the trend's last 24 hours.
     void restoreFromStore();
-    // New settings from the dialog or a calibration: used from the next cycle.
-    void applySettings(const Settings& settings);
-    const Settings& settings() const { return settings_; }
+    Instrument& instrument() { return instrument_; }
 
     // Handlers.
     void CWButton1_Click();
@@ -119,22 +111,12 @@ private:
     QLabel* makeReadout(QGroupBox* frame, const QString& name, const QString& accessibleName);
     QGroupBox* makeFrame(const QString& name, const QString& caption);
 
-    void restoreTotal();
     // After each stored reading: the meter where it is shown.
     void readingKept();
-    QString saveSettings(const Settings& settings);
 
     Services services_;
-    Settings settings_;
-    Module1 module_;
-    QtWindowTimer* tmrRd_;
-    QtWindowTimer* tmrLogger_;
-    LogWriter logWriter_;
+    Instrument instrument_;
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
-    TrendRecorder trend_;
-    StoreRecorder storeRecorder_;
-    CalibrationRun calibration_;
-    SampleFanout listeners_; // the store first, then the trend and a calibration run
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown

@@ -50,7 +50,7 @@ void frmmain::createMenu()
     });
     addAction(menuKey);
 
-    trend_.setOnAppended([this] {
+    instrument_.trend().setOnAppended([this] {
         readingKept();
         if (trendWindow_)
             trendWindow_->pointAdded();
@@ -67,8 +67,9 @@ void frmmain::contextMenuEvent(QContextMenuEvent* event)
 
 void frmmain::switchPort(const QString& device)
 {
-    services_.MSComm1.setDeviceName(device);
-    openPort();
+    const QString failure = instrument_.switchPort(device);
+    if (!failure.isEmpty())
+        services_.messages.show(failure);
 }
 
 void frmmain::askForPort()
@@ -84,7 +85,7 @@ void frmmain::askForPort()
 void frmmain::showTrend()
 {
     if (!trendWindow_) {
-        trendWindow_ = new TrendWindow(trend_.ring(), services_.fileDialog, services_.messages, this);
+        trendWindow_ = new TrendWindow(instrument_.trend().ring(), services_.fileDialog, services_.messages, this);
         trendWindow_->setMeterText(meterText());
         // Beside the panel rather than over it, where the screen has room.
         const QRect beside(frameGeometry().topRight() + QPoint(1, 0), trendWindow_->frameGeometry().size());
@@ -98,24 +99,24 @@ void frmmain::showTrend()
 
 void frmmain::showSettings()
 {
-    if (!services_.settingsFile) {
+    if (!instrument_.canSaveSettings()) {
         services_.messages.show(tr("The settings cannot be changed: the program runs without a settings file."));
         return;
     }
-    SettingsDialog dialog(*services_.settingsFile, settings_, this);
+    SettingsDialog dialog(*services_.settingsFile, instrument_.settings(), this);
     if (dialog.exec() == QDialog::Accepted)
-        applySettings(dialog.settings());
+        instrument_.applySettings(dialog.settings());
 }
 
 void frmmain::showCalibration()
 {
     if (!calibrationDialog_) {
         calibrationDialog_ = new CalibrationDialog(
-            calibration_, [this] { return module_.pulsesPerLiter(); },
+            instrument_.calibration(), [this] { return instrument_.pulsesPerLiter(); },
             [this](double pulsesPerLiter) {
-                Settings changed = settings_;
+                Settings changed = instrument_.settings();
                 changed.sensor.pulsesPerLiter = pulsesPerLiter;
-                return saveSettings(changed);
+                return instrument_.saveSettings(changed);
             },
             this);
     }
