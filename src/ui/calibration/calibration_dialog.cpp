@@ -28,9 +28,9 @@ CalibrationDialog::CalibrationDialog(CalibrationRun& run, std::function<double()
                              this);
     intro->setWordWrap(true);
 
-    start_ = new QPushButton(tr("Start"), this);
+    start_ = new QPushButton(tr("&Start"), this);
     start_->setObjectName(QStringLiteral("start"));
-    stop_ = new QPushButton(tr("Stop"), this);
+    stop_ = new QPushButton(tr("S&top"), this);
     stop_->setObjectName(QStringLiteral("stop"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(start_);
@@ -48,10 +48,10 @@ CalibrationDialog::CalibrationDialog(CalibrationRun& run, std::function<double()
 
     auto* form = new QFormLayout;
     form->addRow(tr("Counted:"), count_);
-    form->addRow(tr("Volume that went through (L):"), volume_);
+    form->addRow(tr("&Volume that went through (L):"), volume_);
 
     auto* box = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    applyButton_ = box->addButton(tr("Apply"), QDialogButtonBox::ApplyRole);
+    applyButton_ = box->addButton(tr("&Apply"), QDialogButtonBox::ApplyRole);
     applyButton_->setObjectName(QStringLiteral("apply"));
 
     auto* layout = new QVBoxLayout(this);
