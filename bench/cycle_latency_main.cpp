@@ -20,6 +20,7 @@
 #include "platform/qt/posix_text_file_channel.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_window_timer.h"
+#include "platform/qt/sqlite_readings_store.h"
 #include "platform/wall_clock.h"
 #include "timed_window.h"
 
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -38,11 +40,13 @@ struct Options {
     int intervalMs = 97; // no other timer of the window runs at this interval
     int warmUp = 5;      // first cycles lay out fonts and glyph caches once
     bool trend = false;
+    QString store; // a readings store to commit every reading to; none: no store
 };
 
 [[noreturn]] void usage()
 {
-    std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend]\n");
+    std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend] "
+                         "[--store PATH]\n");
     std::exit(2);
 }
 
@@ -65,6 +69,8 @@ Options parse(int argc, char** argv)
             options.intervalMs = std::atoi(value);
         else if (!std::strcmp(argv[i - 1], "--warm-up"))
             options.warmUp = std::atoi(value);
+        else if (!std::strcmp(argv[i - 1], "--store"))
+            options.store = QString::fromLocal8Bit(value);
         else
             usage();
     }
@@ -87,8 +93,18 @@ int main(int argc, char* argv[])
     tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
 
+    std::unique_ptr<tavelin::SqliteReadingsStore> store;
+    if (!options.store.isEmpty()) {
+        QString error;
+        store = tavelin::SqliteReadingsStore::open(options.store, &error);
+        if (!store) {
+            std::fprintf(stderr, "cycle-latency: the store cannot be opened: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
     tavelin::bench::TimedWindow window({port, counter, messages, logChannel, clock, fileDialog},
                                        options.intervalMs);
+    window.useStore(store.get());
     window.Form_Load();
     if (!port.isOpen()) {
         std::fprintf(stderr, "cycle-latency: %s cannot be opened\n", qPrintable(options.port));
@@ -123,9 +139,9 @@ int main(int argc, char* argv[])
         std::printf("%lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
                     static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
                     static_cast<long long>(cycles[i].waitedUs));
-    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d\n",
+    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d\n",
                 window.cyclesWithoutDisplay(), messages.shown(), options.warmUp, options.intervalMs,
-                options.trend ? 1 : 0);
+                options.trend ? 1 : 0, store ? 1 : 0);
     if (messages.shown() > 0)
         std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
     window.close();

@@ -9,6 +9,7 @@ import argparse
 import datetime
 import json
 import os
+import shutil
 import sys
 
 from benchlib import scenarios
@@ -58,7 +59,8 @@ def trend_rows(lat, cost):
     ]
 
 
-def store_rows(s):
+def store_rows(s, lat_off, lat_on, startup, startup_day):
+    day_ratio = startup_day["tavelin"] / startup_day["reference"]
     def commit(journal):
         return "%.0f/%.0f us" % (s["commit_%s_p50" % journal], s["commit_%s_p99" % journal])
     return [
@@ -68,6 +70,11 @@ def store_rows(s):
         row("Store commit p50/p99, DELETE + FULL", commit("delete_full"), target="report"),
         row("Store file, one day (86 400 readings)", "%.1f MiB" % (s["day_file_bytes"] / 1048576), target="report"),
         row("  opening it / its totals text", "%.1f / %.1f ms" % (s["day_open"], s["day_totals"]), target="report"),
+        row("Cycle latency p50/p99, store off / on", "%.2f/%.2f / %.2f/%.2f ms"
+            % (lat_off["p50"], lat_off["p99"], lat_on["p50"], lat_on["p99"]), target="report: the store's cost"),
+        row("Start-up, a day in the store (86 400)", "%.1f ms" % ms(startup_day["tavelin"]),
+            "%.1f ms" % ms(startup_day["reference"]), "%.2fx" % day_ratio, "<= 1.10x", day_ratio <= 1.10),
+        row("  beside an empty store", "%.1f ms" % ms(startup["tavelin"]), target="report"),
     ]
 
 
@@ -106,9 +113,10 @@ def build_rows(r):
             "%.2fx" % pss_ratio, "<= 1.16x", round(pss_ratio, 2) <= 1.16),
         row("CPU, sampling off", "%.3f s/min" % idle["cpu_per_min"], "%.3f s/min" % ref["cpu_per_min"], "",
             "< 0.05 s/min", idle["cpu_per_min"] < 0.05),
-        row("CPU, sampling + logging on", "%.3f s/min" % tb["cpu_per_min"], "", "",
+        row("CPU, sampling + logging + store on", "%.3f s/min" % tb["cpu_per_min"], "", "",
             "<= 0.2 s/min", tb["cpu_per_min"] <= 0.2),
-    ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"])
+    ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"], lat, r["latency_store"], st,
+                                                                       r["startup_day"])
 
 
 def print_table(rows):
@@ -129,8 +137,18 @@ def main():
     load_before = os.getloadavg()
 
     results = {}
+    empty_state = os.path.join(args.work, "state-empty")
+    day_state = os.path.join(args.work, "state-day")
+    for folder in (empty_state, day_state, os.path.join(args.work, "latency-store")):
+        shutil.rmtree(folder, ignore_errors=True)
     steps = [
-        ("startup", lambda: scenarios.startup(tavelin, reference, sim, args.startup_runs)),
+        ("startup", lambda: scenarios.startup(tavelin, reference, sim, args.startup_runs, empty_state)),
+        ("fill_store", lambda: scenarios.fill_store(binary("store-commit"),
+                                                    os.path.join(day_state, "tavelin", "readings.db"))),
+        ("startup_day", lambda: scenarios.startup(tavelin, reference, sim, args.startup_runs, day_state)),
+        ("latency_store", lambda: scenarios.cycle_latency(
+            binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-store.txt"),
+            store=os.path.join(args.work, "latency-store", "readings.db"))),
         ("latency", lambda: scenarios.cycle_latency(binary("cycle-latency"), sim, args.cycles,
                                                    os.path.join(args.work, "cycle-latency.txt"))),
         ("latency_reserved", lambda: scenarios.cycle_latency(

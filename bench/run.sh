@@ -24,7 +24,11 @@
 #    arrives (CLOCK_MONOTONIC); the intervals between them are the figures.
 #  - Start-up: exec to the main window mapped, seen as the X server's
 #    MapNotify (a small X client in benchlib/xmap.py, no polling); median of
-#    11 launches after one unrecorded launch to warm the caches.
+#    11 launches after one unrecorded launch to warm the caches; once beside
+#    an empty readings store, once beside a store holding a day of readings
+#    (86 400, written by store-commit --fill) that the trend restores.
+#  - Store: store-commit times single-reading commits for three ways of
+#    journaling; cycle-latency runs once more committing every reading.
 #  - Memory: RSS and PSS from /proc/PID/smaps_rollup after 60 s of sampling
 #    with logging to a file once a second (switched on through the Logger
 #    dialog, as an operator would).
@@ -47,7 +51,7 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,39p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,43p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -78,6 +82,10 @@ done
 export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work/runtime"
+# The programs' settings and readings store: the bench's own, empty at each run.
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+rm -rf "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"
+unset STATE_DIRECTORY
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 cd "$root/bench"

@@ -6,6 +6,7 @@
 // is old enough to remove, and to write the totals text from it.
 //
 //   store-commit [--readings N] [--dir FOLDER]
+//   store-commit --fill PATH    (a store at PATH with a day of readings up to now)
 //
 // The stores are made in a temporary folder inside FOLDER (the system's
 // temporary folder by default): put it on the disk the program writes to,
@@ -147,11 +148,19 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     int readings = 2000;
     QString base = QDir::tempPath();
+    QString fill;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--readings"))
             readings = std::max(1, std::atoi(argv[i + 1]));
         else if (!std::strcmp(argv[i], "--dir"))
             base = QString::fromLocal8Bit(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--fill"))
+            fill = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    if (!fill.isEmpty()) { // a store holding the last day, one reading a second up to now
+        auto store = openOrExit(fill, StoreJournal::WalNormal);
+        timedAppends(*store, kDayReadings, QDateTime::currentMSecsSinceEpoch() - std::int64_t(kDayReadings) * 1000);
+        return 0;
     }
     QTemporaryDir folder(base + QStringLiteral("/store-commit-XXXXXX"));
     if (!folder.isValid()) {

@@ -39,7 +39,7 @@ def stop_process(process, timeout=10):
     return process.returncode
 
 
-def start_until_mapped(args, timeout=30, cwd=None):
+def start_until_mapped(args, timeout=30, cwd=None, env=None):
     """Starts a GUI program and waits until its window is mapped.
 
     Returns (process, seconds from just before exec to the map)."""
@@ -47,7 +47,7 @@ def start_until_mapped(args, timeout=30, cwd=None):
     try:
         started = time.monotonic()
         process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=cwd,
-                                   env=dict(os.environ, QT_QPA_PLATFORM="xcb"))
+                                   env=dict(os.environ, QT_QPA_PLATFORM="xcb", **(env or {})))
         mapped = watcher.wait_for_map(timeout)
     finally:
         watcher.close()

@@ -13,13 +13,15 @@ SETTLE_AFTER_MAP_S = 2.0  # start-up work that runs after the map is done by the
 LOGGING_INTERVAL_ENTRY = "1"  # seconds, from the Logger dialog's list
 
 
-def startup(tavelin_args, reference_args, sim_binary, runs):
+def startup(tavelin_args, reference_args, sim_binary, runs, state_dir=None):
     """Exec to window mapped, in seconds: median of `runs` launches each,
-    alternating the two programs, after one launch each to warm the caches."""
+    alternating the two programs, after one launch each to warm the caches.
+    state_dir is the program's state folder (its readings store)."""
     sim = programs.Simulator(sim_binary, readings=("--constant", "72"))
+    env = {"XDG_STATE_HOME": state_dir} if state_dir else {}
     try:
         def launch(args):
-            process, seconds = programs.start_until_mapped([*args, sim.device])
+            process, seconds = programs.start_until_mapped([*args, sim.device], env=env)
             programs.stop_process(process)
             time.sleep(0.3)
             return seconds
@@ -42,14 +44,15 @@ def _busy_processes(count):
     return [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(count)]
 
 
-def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False, busy=0):
+def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False, busy=0, store=None):
     """Tick to last display write of the real cycle, through the harness.
 
     With reserve_processor the harness runs under SCHED_FIFO (chrt), so no
     other work on the machine can delay it: what remains is the program's
     own cost. None when the scheduling class cannot be had. With trend the
     trend window is open and redraws after every cycle. With busy, that
-    many processes spin beside the harness for the whole run."""
+    many processes spin beside the harness for the whole run. With store,
+    every reading is committed to a readings store at that path."""
     prefix = ["chrt", "--fifo", "10"] if reserve_processor else []
     if prefix and subprocess.run([*prefix, "true"], capture_output=True).returncode != 0:
         return None
@@ -57,7 +60,7 @@ def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False
     spinners = _busy_processes(busy)
     try:
         run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles),
-                              *(["--trend"] if trend else [])],
+                              *(["--trend"] if trend else []), *(["--store", store] if store else [])],
                              capture_output=True, text=True, timeout=cycles * 2 + 120)
     finally:
         for spinner in spinners:
@@ -186,3 +189,10 @@ def store_commit(binary, folder):
     """One reading's commit in the readings store for each way of journaling,
     and the store a day of readings leaves, on the disk that holds folder."""
     return figures_of([binary, "--dir", folder])
+
+
+def fill_store(binary, path):
+    """A readings store at path holding the last day, one reading a second."""
+    if os.path.exists(path):
+        os.remove(path)
+    subprocess.run([binary, "--fill", path], check=True, capture_output=True, timeout=600)

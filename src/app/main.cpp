@@ -14,10 +14,10 @@
 #include "platform/qt/termination_signals.h"
 #include "platform/wall_clock.h"
 #include "simulated_module.h"
+#include "when_on_screen.h"
 #include "ui/main/frmmain.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -93,9 +93,8 @@ int main(int argc, char* argv[])
     tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
 
-    tavelin::StoreOpening store = tavelin::openReadingsStore();
-
-    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, store.store.get(), &settingsFile},
+    tavelin::StoreOpening store; // opened once the window is on the screen; outlives the window
+    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, &settingsFile},
                             loaded.settings);
     messages.setParent(&window);
     fileDialog.setParent(&window);
@@ -119,11 +118,15 @@ int main(int argc, char* argv[])
     if (ending)
         return 0; // ended while the load handler's box was open
     window.show();
-    // Told once, in boxes that do not wait: sampling starts as it always does.
-    for (const QString& notice : {loaded.report, store.notice})
-        if (!notice.isEmpty())
-            messages.notify(notice);
-    // The history is read once the window is up, so it does not delay it.
-    QTimer::singleShot(0, &window, [&window] { window.restoreFromStore(); });
+    if (!loaded.report.isEmpty())
+        messages.notify(loaded.report); // a box that does not wait: sampling starts as it always does
+    // The store, and the history it holds, are read once the window is on
+    // the screen, so that a long history does not delay it.
+    tavelin::whenOnScreen(window, [&window, &messages, &store] {
+        store = tavelin::openReadingsStore();
+        window.useStore(store.store.get());
+        if (!store.notice.isEmpty())
+            messages.notify(store.notice);
+    });
     return QApplication::exec();
 }

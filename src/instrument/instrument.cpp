@@ -79,6 +79,12 @@ void Instrument::setSampling(bool on)
     trend_.samplingSwitched(); // no line across the time without sampling
 }
 
+void Instrument::attachStore(ReadingsStore* store)
+{
+    parts_.store = store;
+    storeRecorder_.attach(store);
+}
+
 void Instrument::restoreTotal()
 {
     if (!settings_.sensor.keepTotal || !parts_.store)

@@ -65,6 +65,9 @@ public:
     void addListener(SampleListener* listener) { listeners_.add(listener); }
     void addTickListener(std::function<void()> listener) { tickListeners_.push_back(std::move(listener)); }
 
+    // The readings store from now on, when it is opened after the instrument
+    // (none: the readings are not kept).
+    void attachStore(ReadingsStore* store);
     // keep_total: the resettable total from the store, written to the display.
     void restoreTotal();
     // The store's readings of the last 24 hours, for the trend.

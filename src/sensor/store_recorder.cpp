@@ -19,8 +19,17 @@ std::int64_t centipulsesOf(double frequency)
 }
 
 StoreRecorder::StoreRecorder(ReadingsStore* store, WallClock& clock, MessageBox& messages)
-    : store_(store), clock_(clock), messages_(messages)
+    : store_(nullptr), clock_(clock), messages_(messages)
 {
+    attach(store);
+}
+
+void StoreRecorder::attach(ReadingsStore* store)
+{
+    store_ = store;
+    lastSeq_.reset();
+    meterCentipulses_ = 0;
+    failureReported_ = false;
     if (!store_)
         return;
     if (const std::optional<StoredReading> newest = store_->newest()) {

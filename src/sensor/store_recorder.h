@@ -27,6 +27,10 @@ public:
 
     StoreRecorder(ReadingsStore* store, WallClock& clock, MessageBox& messages);
 
+    // The store to keep readings in from now on (none: keep none); the meter
+    // and the sequence go on from its newest reading.
+    void attach(ReadingsStore* store);
+
     // Readings older than this many days leave the store; 0 or less keeps all.
     void setRetentionDays(double days) { retentionDays_ = days; }
     double retentionDays() const { return retentionDays_; }

@@ -58,7 +58,9 @@ struct Window {
                 port.arrive(replies.takeFirst());
         };
         w = std::make_unique<frmmain>(
-            frmmain::Services{port, counter, messages, channel, clock, files, store, settingsFile}, settings);
+            frmmain::Services{port, counter, messages, channel, clock, files, settingsFile}, settings);
+        if (store)
+            w->useStore(store);
         w->Form_Load();
         w->show();
     }
@@ -285,7 +287,6 @@ TEST(MainWindow, KeptTotalShowsAtStartAndEveryReadingIsStoredWithTheMeterAndTheT
     Window m(&store, nullptr, settings);
     EXPECT_EQ(m.text("liters"), QStringLiteral("2")) << "the kept total, not 000";
     EXPECT_DOUBLE_EQ(m.slide("CWSlide2")->value(), 2.0);
-    m.w->restoreFromStore();
 
     m.click("CWButton1");
     m.tick("*+00690.00\r");

@@ -19,7 +19,7 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     : QWidget(parent),
       services_(services),
       instrument_({services.MSComm1, services.counter, services.messages, services.logChannel, services.clock,
-                   services.store, services.settingsFile},
+                   nullptr, services.settingsFile},
                   *this, [this] { return liters_->text(); }, settings,
                   {[this] { tmrRd_Timer(); }, [this] { tmrLogger_Timer(); }}, this)
 {
@@ -27,7 +27,6 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     placeControls();
     connectHandlers();
     createMenu();
-    instrument_.restoreTotal();
     loggingSwitch_ = std::make_unique<LoggingSwitch>(instrument_.logWriter(), *StatusBar1_, services.fileDialog, this);
 }
 

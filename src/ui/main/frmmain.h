@@ -48,7 +48,6 @@ public:
         TextFileChannel& logChannel;
         WallClock& clock;
         FileDialog& fileDialog;
-        ReadingsStore* store = nullptr;        // none: the readings are not kept
         SettingsFile* settingsFile = nullptr; // none: the settings cannot be changed
     };
 
@@ -72,8 +71,10 @@ public:
     // "Meter total: 1,234.56 L since 2026-12-01": every reading the store has kept.
     QString meterText() const;
 
-    // What the store remembers of earlier runs: the trend's last 24 hours.
-    void restoreFromStore();
+    // Keeps the readings in the store from now on, and shows what it remembers
+    // of earlier runs: with keep_total the total, and the trend's last 24
+    // hours. The program opens the store once the window is on the screen.
+    void useStore(ReadingsStore* store);
     Instrument& instrument() { return instrument_; }
 
     // Handlers.

@@ -8,8 +8,10 @@
 
 namespace tavelin {
 
-void frmmain::restoreFromStore()
+void frmmain::useStore(ReadingsStore* store)
 {
+    instrument_.attachStore(store);
+    instrument_.restoreTotal();
     instrument_.trend().restore(instrument_.history());
     readingKept();
 }
