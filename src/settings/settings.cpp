@@ -109,6 +109,42 @@ void readBooleanSetting(const QMap<QString, QString>& values, const char* key, b
         problems->append({QLatin1String(key), it.value(), booleanText(*target), reason});
 }
 
+QString modeText(FileOpenMode mode)
+{
+    return mode == FileOpenMode::Overwrite ? QStringLiteral("overwrite") : QStringLiteral("append");
+}
+
+void readLoggingSettings(const QMap<QString, QString>& values, LoggingSettings* logging,
+                         QVector<SettingsProblem>* problems)
+{
+    logging->file = values.value(QLatin1String(settings_key::logFile)).trimmed();
+    const auto mode = values.constFind(QLatin1String(settings_key::logMode));
+    if (mode != values.constEnd()) {
+        const QString text = mode.value().trimmed().toLower();
+        if (text == QLatin1String("append") || text == QLatin1String("overwrite"))
+            logging->mode = text == QLatin1String("append") ? FileOpenMode::Append : FileOpenMode::Overwrite;
+        else if (problems)
+            problems->append({QLatin1String(settings_key::logMode), mode.value(), modeText(logging->mode),
+                              QStringLiteral("neither append nor overwrite")});
+    }
+    const auto interval = values.constFind(QLatin1String(settings_key::logIntervalS));
+    if (interval == values.constEnd())
+        return;
+    static const double kEntries[] = {60, 30, 15, 10, 5, 2, 1, 0.5};
+    bool ok = false;
+    const double seconds = fileLocale().toDouble(interval.value().trimmed(), &ok);
+    for (double entry : kEntries) {
+        if (ok && seconds == entry) {
+            logging->intervalS = seconds;
+            return;
+        }
+    }
+    if (problems)
+        problems->append({QLatin1String(settings_key::logIntervalS), interval.value(),
+                          settingsNumberText(logging->intervalS),
+                          QStringLiteral("not one of 60, 30, 15, 10, 5, 2, 1 and 0.5 seconds")});
+}
+
 // A value as quoted in a sentence: a long one is cut.
 QString quotedValue(const QString& value)
 {
@@ -130,7 +166,26 @@ Settings settingsFromValues(const QMap<QString, QString>& values, QVector<Settin
     readBooleanSetting(values, settings_key::keepTotal, &settings.sensor.keepTotal, problems);
     readDecimalSetting(values, settings_key::retentionDays, kMaxRetentionDays, &settings.store.retentionDays,
                        problems);
+    readLoggingSettings(values, &settings.logging, problems);
     return settings;
+}
+
+Settings settingsKeepingInUse(const QMap<QString, QString>& values, const Settings& inUse,
+                              QVector<SettingsProblem>* problems)
+{
+    QVector<SettingsProblem> found;
+    settingsFromValues(values, &found);
+    QMap<QString, QString> usable = values;
+    QMap<QString, QString> current = valuesFromSettings(inUse);
+    current.insert(QLatin1String(settings_key::logMode), modeText(inUse.logging.mode));
+    current.insert(QLatin1String(settings_key::logIntervalS), settingsNumberText(inUse.logging.intervalS));
+    for (SettingsProblem& problem : found) {
+        usable[problem.key] = current.value(problem.key);
+        problem.defaultValue = current.value(problem.key);
+    }
+    if (problems)
+        *problems += found;
+    return settingsFromValues(usable, nullptr);
 }
 
 QMap<QString, QString> valuesFromSettings(const Settings& settings)

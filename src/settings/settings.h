@@ -2,6 +2,8 @@
 // The operator's settings, as read from the settings file. Every default is
 // the program's behaviour without a file.
 
+#include "platform/text_file_channel.h"
+
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -17,9 +19,17 @@ struct StoreSettings {
     double retentionDays = 7.0; // readings older than this leave the store
 };
 
+// The service program's log file (the window has its Logger dialog instead).
+struct LoggingSettings {
+    QString file;                          // empty: no log file
+    FileOpenMode mode = FileOpenMode::Append;
+    double intervalS = 1.0;                // one of the Logger dialog's entries
+};
+
 struct Settings {
     SensorSettings sensor;
     StoreSettings store;
+    LoggingSettings logging;
 };
 
 // A value in the file that could not be used, and what was used instead.
@@ -35,6 +45,9 @@ namespace settings_key {
 constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
 constexpr const char* keepTotal = "sensor/keep_total";
 constexpr const char* retentionDays = "store/retention_days";
+constexpr const char* logFile = "logging/file";
+constexpr const char* logMode = "logging/mode";
+constexpr const char* logIntervalS = "logging/interval_s";
 } // namespace settings_key
 
 // The settings from the file's values, keyed "section/key" as QSettings keys
@@ -42,7 +55,14 @@ constexpr const char* retentionDays = "store/retention_days";
 // used takes its default and is added to problems.
 Settings settingsFromValues(const QMap<QString, QString>& values, QVector<SettingsProblem>* problems);
 
-// The values to write for the settings, keyed as above.
+// The same when the file is read again while the settings inUse run: a value
+// that cannot be used keeps the one in use (and its problem says so) instead
+// of taking the default.
+Settings settingsKeepingInUse(const QMap<QString, QString>& values, const Settings& inUse,
+                              QVector<SettingsProblem>* problems);
+
+// The values to write for the settings, keyed as above: those the program's
+// dialogs edit ([logging] is the service program's alone, kept as written).
 QMap<QString, QString> valuesFromSettings(const Settings& settings);
 
 // A number as the file holds it: the C locale's period, no group separators,

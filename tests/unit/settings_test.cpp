@@ -240,3 +240,54 @@ TEST(DefaultValues, AreWrittenWithoutNeedlessZeros)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ServiceLogging, ModeAndIntervalTakeOnlyTheLoggerDialogsChoices)
+{
+    struct Row {
+        const char* mode;
+        const char* interval;
+        FileOpenMode expectedMode;
+        double expectedInterval;
+        int problems;
+    };
+    const Row rows[] = {{"overwrite", "0.5", FileOpenMode::Overwrite, 0.5, 0},
+                        {" Append ", "60", FileOpenMode::Append, 60, 0},
+                        {"truncate", "3", FileOpenMode::Append, 1, 2},
+                        {"append", "0.25", FileOpenMode::Append, 1, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mode);
+        QVector<SettingsProblem> problems;
+        const Settings s = settingsFromValues({{QStringLiteral("logging/file"), QStringLiteral(" /var/log/f.txt ")},
+                                               {QStringLiteral("logging/mode"), QLatin1String(row.mode)},
+                                               {QStringLiteral("logging/interval_s"), QLatin1String(row.interval)}},
+                                              &problems);
+        EXPECT_EQ(s.logging.file, QStringLiteral("/var/log/f.txt"));
+        EXPECT_EQ(s.logging.mode, row.expectedMode);
+        EXPECT_EQ(s.logging.intervalS, row.expectedInterval);
+        EXPECT_EQ(problems.size(), row.problems);
+    }
+    EXPECT_FALSE(valuesFromSettings(Settings()).contains(QStringLiteral("logging/file")))
+        << "the window's dialogs leave the service's keys as written";
+}
+
+TEST(ReadAgain, AValueThatCannotBeUsedKeepsTheOneInUseAndTheOthersAreTaken)
+{
+    Settings inUse;
+    inUse.sensor.pulsesPerLiter = 450;
+    inUse.logging.intervalS = 5;
+    QVector<SettingsProblem> problems;
+    const Settings s = settingsKeepingInUse({{QStringLiteral("sensor/pulses_per_liter"), QStringLiteral("abc")},
+                                             {QStringLiteral("logging/interval_s"), QStringLiteral("7")},
+                                             {QStringLiteral("store/retention_days"), QStringLiteral("3")}},
+                                            inUse, &problems);
+    EXPECT_EQ(s.sensor.pulsesPerLiter, 450);
+    EXPECT_EQ(s.logging.intervalS, 5);
+    EXPECT_EQ(s.store.retentionDays, 3);
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_EQ(problems[0].defaultValue, QStringLiteral("450"));
+    EXPECT_TRUE(settingsProblemReport(QStringLiteral("f.conf"), problems).contains(QStringLiteral("450 is used")));
+}
+
+} // namespace

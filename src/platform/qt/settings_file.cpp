@@ -116,14 +116,29 @@ QString SettingsFile::defaultPath()
 
 SettingsFile::Loaded SettingsFile::load() const
 {
+    return read(nullptr);
+}
+
+SettingsFile::Loaded SettingsFile::reload(const Settings& inUse) const
+{
+    return read(&inUse);
+}
+
+SettingsFile::Loaded SettingsFile::read(const Settings* inUse) const
+{
     Loaded loaded; // the defaults
+    if (inUse)
+        loaded.settings = *inUse;
     const auto unreadable = [&](const QString& reason) {
-        loaded.report = QStringLiteral("The settings file %1 cannot be read (%2); all the defaults are used.")
-                            .arg(path_, reason);
+        loaded.report = inUse ? QStringLiteral("The settings file %1 cannot be read (%2); the settings in use are "
+                                               "kept.")
+                                    .arg(path_, reason)
+                              : QStringLiteral("The settings file %1 cannot be read (%2); all the defaults are used.")
+                                    .arg(path_, reason);
         return loaded;
     };
     if (!QFileInfo::exists(path_))
-        return loaded;
+        return Loaded(); // no file: the defaults
     const QString reason = unreadableReason(path_);
     if (!reason.isEmpty())
         return unreadable(reason);
@@ -143,7 +158,7 @@ SettingsFile::Loaded SettingsFile::load() const
                                      "the settings on the other lines are used.")
                           .arg(path_));
     QVector<SettingsProblem> problems;
-    loaded.settings = settingsFromValues(values, &problems);
+    loaded.settings = inUse ? settingsKeepingInUse(values, *inUse, &problems) : settingsFromValues(values, &problems);
     if (!problems.isEmpty())
         report.append(settingsProblemReport(path_, problems));
     loaded.report = report.join(QLatin1Char('\n'));

@@ -33,12 +33,17 @@ public:
     // reported; every value that cannot be used takes its default and is
     // reported (settingsProblemReport).
     Loaded load() const;
+    // Reads the file again while the settings inUse run: a value that cannot
+    // be used, or a file that cannot be read, keeps what is in use.
+    Loaded reload(const Settings& inUse) const;
 
     // Writes the settings; the folder is made when missing. On failure false,
     // *error (when given) says why, and the old file is untouched.
     bool save(const Settings& settings, QString* error);
 
 private:
+    Loaded read(const Settings* inUse) const;
+
     QString path_;
 };
 
