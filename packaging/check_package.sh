@@ -3,13 +3,17 @@
 #
 #   check_package.sh build CPACK CPACK_CONFIG DIR FILE
 #       builds DIR/FILE from the built tree with CPACK and unpacks it with
-#       dpkg-deb -x into DIR/root; checks that it holds the two programs only,
-#       and the icon of the desktop entry in every size
+#       dpkg-deb -x into DIR/root; checks that it holds the three programs
+#       only, and the icon of the desktop entry in every size
 #   check_package.sh version DIR VERSION
 #       the unpacked tavelin --version, without a display, prints "tavelin VERSION"
 #   check_package.sh list-ports DIR
 #       the unpacked tavelin --list-ports, without a display, ends with status 0
 #       and prints lines of three tab-separated fields, the first a device path
+#   check_package.sh unit DIR SYSTEMD_ANALYZE
+#       systemd-analyze verify passes an instance of the unpacked template
+#       unit, whose programs and manual page it finds in DIR/root, and
+#       systemd-analyze security rates its exposure 2.0 or lower
 set -euo pipefail
 
 fail() {
@@ -44,7 +48,7 @@ build() {
   [[ -f $dir/$file ]] || fail "cpack made no $dir/$file"
   dpkg-deb -x "$dir/$file" "$dir/root"
   programs=$(ls "$dir/root/usr/bin" | tr '\n' ' ')
-  [[ $programs == "tavelin tavelin-sim " ]] || fail "usr/bin holds: $programs"
+  [[ $programs == "tavelin tavelin-sim tavelind " ]] || fail "usr/bin holds: $programs"
   check_icons "$dir/root"
   echo "$dir/$file: built and unpacked into $dir/root"
 }
@@ -65,9 +69,28 @@ list_ports() {
               END { exit bad }' <<<"$output" || fail "a line is not three tab-separated fields"
 }
 
+unit() {
+  local dir analyze=$2 units exposure
+  dir=$(realpath "$1")
+  units=$dir/units
+  rm -rf "$units"
+  mkdir -p "$units"
+  # The unit as installed, its programs taken from the unpacked tree.
+  sed "s#/usr/bin/#$dir/root/usr/bin/#g; s#^Documentation=.*#Documentation=file://$dir/root/usr/share/man/man8/tavelind.8.gz#" \
+    "$dir/root/usr/lib/systemd/system/tavelin@.service" >"$units/tavelin@.service"
+  ln -s tavelin@.service "$units/tavelin@ttyS0.service"
+  ! grep -q . <("$analyze" verify "$units/tavelin@ttyS0.service" 2>&1) ||
+    fail "systemd-analyze verify: $("$analyze" verify "$units/tavelin@ttyS0.service" 2>&1)"
+  exposure=$("$analyze" security --offline=true "$units/tavelin@ttyS0.service" 2>&1 |
+             sed -nE 's/.*Overall exposure level for [^:]*: ([0-9.]+).*/\1/p')
+  echo "exposure $exposure"
+  [[ -n $exposure ]] && awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' || fail "exposure $exposure above 2.0"
+}
+
 case ${1:-} in
 build) build "${@:2}" ;;
 version) version "${@:2}" ;;
 list-ports) list_ports "${@:2}" ;;
-*) fail "usage: $0 build|version|list-ports ..." ;;
+unit) unit "${@:2}" ;;
+*) fail "usage: $0 build|version|list-ports|unit ..." ;;
 esac

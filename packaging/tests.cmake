@@ -14,10 +14,11 @@ endforeach()
 # Any output of these validators is a warning, and fails the test.
 add_test(NAME package_desktop_entry
          COMMAND ${DESKTOP_FILE_VALIDATE} ${CMAKE_CURRENT_SOURCE_DIR}/${TAVELIN_APP_ID}.desktop)
-foreach(page tavelin tavelin-sim)
-  add_test(NAME package_manual_${page}
-           COMMAND ${GROFF} -man -ww -z ${CMAKE_CURRENT_SOURCE_DIR}/man/${page}.1)
-  list(APPEND quiet_tests package_manual_${page})
+foreach(page tavelin.1 tavelin-sim.1 tavelind.8)
+  get_filename_component(name ${page} NAME_WE)
+  add_test(NAME package_manual_${name}
+           COMMAND ${GROFF} -man -ww -z ${CMAKE_CURRENT_SOURCE_DIR}/man/${page})
+  list(APPEND quiet_tests package_manual_${name})
 endforeach()
 set_tests_properties(package_desktop_entry ${quiet_tests} PROPERTIES FAIL_REGULAR_EXPRESSION ".")
 add_test(NAME package_metainfo
@@ -41,7 +42,14 @@ add_test(NAME package_lintian
 add_test(NAME package_installed_tree
          COMMAND ${APPSTREAMCLI} validate-tree --no-net --strict ${package_dir}/root)
 add_test(NAME package_runs_list_ports COMMAND ${check} list-ports ${package_dir})
-set(unpacked_tests package_runs_version package_runs_list_ports package_lintian package_installed_tree)
+# The service's unit, as systemd reads it: an instance on the unpacked tree.
+find_program(SYSTEMD_ANALYZE systemd-analyze)
+if(NOT SYSTEMD_ANALYZE)
+  message(FATAL_ERROR "systemd-analyze not found: run scripts/setup.sh")
+endif()
+add_test(NAME package_service_unit COMMAND ${check} unit ${package_dir} ${SYSTEMD_ANALYZE})
+set(unpacked_tests package_runs_version package_runs_list_ports package_lintian package_installed_tree
+                   package_service_unit)
 set_tests_properties(${unpacked_tests} PROPERTIES FIXTURES_REQUIRED tavelin_package)
 
 set_tests_properties(package_desktop_entry ${quiet_tests} package_metainfo package_build ${unpacked_tests}

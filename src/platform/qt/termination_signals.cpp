@@ -11,9 +11,9 @@ namespace tavelin {
 namespace {
 int signalPipe[2] = {-1, -1};
 
-void writeToPipe(int)
+void writeToPipe(int signal)
 {
-    const char byte = 1;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1); // async-signal-safe, never blocks
 }
 } // namespace
@@ -32,14 +32,19 @@ void catchTerminationSignals()
 
 void onTerminationSignal(QObject* context, std::function<void()> handler)
 {
+    onTerminationSignal(context, [handler = std::move(handler)](int) { handler(); });
+}
+
+void onTerminationSignal(QObject* context, std::function<void(int signal)> handler)
+{
     catchTerminationSignals();
     if (signalPipe[0] < 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context, [handler = std::move(handler)] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        handler();
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) == 1)
+            handler(static_cast<unsigned char>(byte));
     });
 }
 

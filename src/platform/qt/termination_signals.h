@@ -15,5 +15,7 @@ void catchTerminationSignals();
 
 // Runs handler for each signal caught, also one caught before this call.
 void onTerminationSignal(QObject* context, std::function<void()> handler);
+// The same, told which signal it was (SIGTERM, SIGINT or SIGHUP).
+void onTerminationSignal(QObject* context, std::function<void(int signal)> handler);
 
 } // namespace tavelin
