@@ -23,9 +23,10 @@ void JournalMessages::write(Priority priority, const QString& text)
     auto it = repeats_.find(flat);
     if (it != repeats_.end()) {
         ++it->count;
+        it->lastAt = now;
         return;
     }
-    repeats_.insert(flat, Repeats{priority, now, 0});
+    repeats_.insert(flat, Repeats{priority, now, now, 0});
     line(priority, flat);
 }
 
@@ -33,17 +34,21 @@ void JournalMessages::summarise(bool all)
 {
     const std::uint32_t now = counter_.ticks();
     for (auto it = repeats_.begin(); it != repeats_.end();) {
-        if (!all && now - it->firstWrittenAt < kSummaryPeriodMs) { // unsigned: survives the wrap
+        if (!all && now - it->minuteStart < kSummaryPeriodMs) { // unsigned: survives the wrap
             ++it;
             continue;
         }
-        if (it->count == 0) { // it did not come again: the next one is news
+        if (it->count > 0)
+            line(it->priority, it->count == 1 ? QStringLiteral("%1 (repeated once in the last minute)").arg(it.key())
+                                              : QStringLiteral("%1 (repeated %2 times in the last minute)")
+                                                    .arg(it.key())
+                                                    .arg(it->count));
+        if (now - it->lastAt >= kSummaryPeriodMs || it->count == 0) { // gone quiet: the next one is news
             it = repeats_.erase(it);
             continue;
         }
-        line(it->priority, QStringLiteral("%1 (repeated %2 times in the last minute)").arg(it.key()).arg(it->count));
         it->count = 0; // a fault that goes on writes one summary a minute
-        it->firstWrittenAt = now;
+        it->minuteStart = now;
         ++it;
     }
 }

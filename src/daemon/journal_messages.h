@@ -38,8 +38,9 @@ public:
 private:
     struct Repeats {
         Priority priority;
-        std::uint32_t firstWrittenAt;
-        int count = 0;
+        std::uint32_t minuteStart; // written, or last summarised
+        std::uint32_t lastAt;      // the newest time it came
+        int count = 0;             // times it came since minuteStart
     };
     void line(Priority priority, const QString& text);
 
