@@ -78,6 +78,21 @@ def store_rows(s, lat_off, lat_on, startup, startup_day):
     ]
 
 
+def service_rows(sv, window):
+    rss_share = sv["rss_kib"] / window["rss_kib"]
+    return [
+        row("tavelind RSS / PSS, 60 s sampling + logging", "%.1f / %.1f MiB" % (sv["rss_kib"] / 1024,
+                                                                         sv["pss_kib"] / 1024),
+            "%.1f MiB" % (window["rss_kib"] / 1024), "%.2fx" % rss_share, "<= 0.33x and < 25 MiB",
+            rss_share <= 1 / 3 and sv["rss_kib"] < 25 * 1024),
+        row("tavelind CPU, sampling + logging + store", "%.3f s/min" % sv["cpu_per_min"],
+            "%.3f s/min" % window["cpu_per_min"], "", "<= the window's", sv["cpu_per_min"] <= window["cpu_per_min"]),
+        row("tavelind time base mean / max deviation (%d)" % sv["intervals"],
+            "%.3f / %.3f ms" % (sv["mean_ms"], sv["max_deviation_ms"]), target="1000 +/- 0.1 / < 20 ms",
+            met=abs(sv["mean_ms"] - 1000.0) <= 0.1 and sv["max_deviation_ms"] < 20.0),
+    ]
+
+
 def build_rows(r):
     lat, tb, st, ref, idle = r["latency"], r["sampling"], r["startup"], r["reference"], r["idle"]
     busy = r["latency_busy"]
@@ -116,7 +131,8 @@ def build_rows(r):
         row("CPU, sampling + logging + store on", "%.3f s/min" % tb["cpu_per_min"], "", "",
             "<= 0.2 s/min", tb["cpu_per_min"] <= 0.2),
     ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"], lat, r["latency_store"], st,
-                                                                       r["startup_day"])
+                                                                       r["startup_day"]) + service_rows(
+        r["service"], r["sampling"])
 
 
 def print_table(rows):
@@ -165,6 +181,7 @@ def main():
         ("reference", lambda: scenarios.idle(reference, sim, 60)),
         ("idle", lambda: scenarios.idle(tavelin, sim, 60)),
         ("sampling", lambda: scenarios.sampling(tavelin, sim, args.work, seconds, 60)),
+        ("service", lambda: scenarios.service(binary("tavelind"), sim, args.work, seconds, 60)),
     ]
     for name, step in steps:
         print("bench: %s ..." % name, file=sys.stderr, flush=True)

@@ -34,13 +34,16 @@
 #    dialog, as an operator would).
 #  - CPU: utime + stime from /proc/PID/stat over 60 s with sampling off, and
 #    over the first 60 s of sampling with logging on.
+#  - Service: tavelind on the simulator, logging a row a second to a file
+#    (from its settings file): RSS, PSS and CPU as for the window, beside the
+#    window's, and the time base from the simulator's record.
 #  - Reference: bench/reference builds the least program on this stack (one
 #    window, a QwtKnob, a QwtSlider, a QSerialPort open on the simulator's
 #    pseudo-terminal); start-up, memory and idle CPU are taken from it in the
 #    same run, so the ratios show what the instrument costs beyond the stack.
 #
 # Each program runs alone on its own private Xvfb display. The whole run takes
-# about 6 minutes (15 with --long); keep the machine otherwise quiet.
+# about 9 minutes (20 with --long); keep the machine otherwise quiet.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,14 +54,14 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,43p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,46p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
 
 echo "bench: building (Release) in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target tavelin tavelin-sim cycle-latency trend-cost store-commit reference-program >/dev/null
+cmake --build "$build" -j2 --target tavelin tavelind tavelin-sim cycle-latency trend-cost store-commit reference-program >/dev/null
 
 mkdir -p "$work"
 xvfb_pid=""

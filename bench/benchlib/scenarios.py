@@ -196,3 +196,43 @@ def fill_store(binary, path):
     if os.path.exists(path):
         os.remove(path)
     subprocess.run([binary, "--fill", path], check=True, capture_output=True, timeout=600)
+
+
+def service(binary, sim_binary, work_dir, seconds, memory_after):
+    """tavelind sampling and logging a row a second, as the sampling scenario
+    measures the window: the time base over `seconds`, CPU and memory after
+    `memory_after` seconds (counted from the first read command)."""
+    command_log = os.path.join(work_dir, "service-read-commands.txt")
+    log_file = os.path.join(work_dir, "service-flow-log.csv")
+    config = os.path.join(work_dir, "service.conf")
+    for stale in (command_log, log_file):
+        if os.path.exists(stale):
+            os.remove(stale)
+    with open(config, "w") as out:
+        out.write("[logging]\nfile=%s\nmode=overwrite\ninterval_s=1\n" % log_file)
+    sim = programs.Simulator(sim_binary, command_log=command_log)
+    try:
+        process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, "service-state")))
+        try:
+            time.sleep(1.0)  # the first read command comes a second after start-up
+            cpu_before = procinfo.cpu_seconds(process.pid)
+            started = time.monotonic()
+            time.sleep(memory_after)
+            cpu_used = procinfo.cpu_seconds(process.pid) - cpu_before
+            memory = procinfo.memory_kib(process.pid)
+            time.sleep(max(0.0, seconds + 0.5 - (time.monotonic() - started)))
+            rows = _rows(log_file)
+        finally:
+            status = programs.stop_process(process)
+    finally:
+        sim.stop()
+    if status != 0:
+        raise RuntimeError("tavelind ended with status %s" % status)
+    with open(command_log) as log:
+        arrivals = [int(line) for line in log if line.strip()]
+    figures = stats.time_base(arrivals)
+    figures.update(cpu_per_min=cpu_used * 60.0 / memory_after, rss_kib=memory["Rss"],
+                   pss_kib=memory["Pss"], commands=len(arrivals), log_rows=rows)
+    return figures
