@@ -8,6 +8,7 @@
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
 #include "platform/widgets/instrument_accessibility.h"
+#include "ui/calibration/calibration_dialog.h"
 #include "ui/trend/trend_window.h"
 
 #include <QCloseEvent>
@@ -33,7 +34,9 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
 frmmain::~frmmain()
 {
     shutDown();
-    delete trendWindow_; // before the ring it shows, which goes with the members
+    // Before the instrument they show, which goes with the members.
+    delete trendWindow_;
+    delete calibrationDialog_;
 }
 
 void frmmain::Form_Load()
