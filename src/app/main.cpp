@@ -2,6 +2,7 @@
 // opens the module's port, then the window shows.
 #include "command_line.h"
 #include "desktop_identity.h"
+#include "platform/gui/desktop_notifications.h"
 #include "platform/gui/display_loss.h"
 #include "platform/gui/qt_file_dialog.h"
 #include "platform/gui/qt_message_box.h"
@@ -92,10 +93,13 @@ int main(int argc, char* argv[])
     tavelin::PosixTextFileChannel logChannel;
     tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
+    tavelin::DesktopNotifications notifications(messages);
+    tavelin::PosixTextFileChannel alarmChannel;
 
     tavelin::StoreOpening store = tavelin::openReadingsStore();
 
-    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, store.store.get(), &settingsFile},
+    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, store.store.get(), &settingsFile,
+                             &notifications, &alarmChannel},
                             loaded.settings);
     messages.setParent(&window);
     fileDialog.setParent(&window);

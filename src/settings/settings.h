@@ -2,6 +2,8 @@
 // The operator's settings, as read from the settings file. Every default is
 // the program's behaviour without a file.
 
+#include "alarms/alarm_settings.h"
+
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -20,6 +22,7 @@ struct StoreSettings {
 struct Settings {
     SensorSettings sensor;
     StoreSettings store;
+    AlarmSettings alarms; // every rule off by default
 };
 
 // A value in the file that could not be used, and what was used instead.
@@ -30,7 +33,7 @@ struct SettingsProblem {
     QString reason;       // "not a number", "out of range (greater than 0, up to 10000000)"
 };
 
-// The keys, "section/key" as QSettings keys them.
+// The keys, "section/key" as QSettings keys them (the alarms' in alarm_settings.h).
 namespace settings_key {
 constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
 constexpr const char* keepTotal = "sensor/keep_total";

@@ -8,6 +8,7 @@
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
 #include "platform/widgets/instrument_accessibility.h"
+#include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
 #include <QCloseEvent>
@@ -19,11 +20,13 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     : QWidget(parent),
       services_(services),
       instrument_({services.MSComm1, services.counter, services.messages, services.logChannel, services.clock,
-                   services.store, services.settingsFile},
+                   services.store, services.settingsFile, services.alarmNotifier, services.alarmChannel},
                   *this, [this] { return liters_->text(); }, settings,
                   {[this] { tmrRd_Timer(); }, [this] { tmrLogger_Timer(); }}, this)
 {
     createControls();
+    alarmPanel_ = std::make_unique<AlarmPanel>(*this, instrument_,
+                                               AlarmPanel::Readouts{lblHz_, lblLitersPerMin_, liters_});
     placeControls();
     connectHandlers();
     createMenu();

@@ -2,6 +2,7 @@
 // earlier runs and the meter.
 #include "frmmain.h"
 
+#include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
 #include <QLabel>
@@ -17,7 +18,7 @@ void frmmain::restoreFromStore()
 void frmmain::readingKept()
 {
     const QString meter = meterText();
-    liters_->setAccessibleDescription(meter);
+    alarmPanel_->setDescription(liters_, meter);
     if (trendWindow_)
         trendWindow_->setMeterText(meter);
 }
