@@ -125,7 +125,9 @@ TEST(AlarmPanel, SettingsOkBringsTheRulesIn)
     SettingsFile file(folder.filePath(QStringLiteral("tavelin.conf")));
     Window m(nullptr, &file);
     bool filled = false;
-    QTimer::singleShot(0, [&] {
+    QTimer fill, watchdog; // both end with the test
+    fill.setSingleShot(true);
+    QObject::connect(&fill, &QTimer::timeout, [&] {
         QWidget* dialog = QApplication::activeModalWidget();
         if (!dialog)
             return;
@@ -134,10 +136,12 @@ TEST(AlarmPanel, SettingsOkBringsTheRulesIn)
         filled = true;
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    QTimer::singleShot(5000, [] { // a watchdog: the dialog must not stay
+    QObject::connect(&watchdog, &QTimer::timeout, [] { // the dialog must not stay
         if (QWidget* dialog = QApplication::activeModalWidget())
             dialog->close();
     });
+    fill.start(0);
+    watchdog.start(5000);
     m.w->showSettings();
     ASSERT_TRUE(filled);
     EXPECT_TRUE(m.w->findChild<QAction*>(QStringLiteral("mnuAcknowledgeAlarms"))->isVisible());
