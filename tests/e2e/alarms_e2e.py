@@ -116,15 +116,19 @@ class Bus:
             out.write(BUS_CONFIG % self.folder)
         self.daemon = subprocess.Popen(["dbus-daemon", "--config-file=" + config, "--nofork", "--print-address"],
                                        stdout=subprocess.PIPE, text=True)
-        self.address = self.daemon.stdout.readline().strip()
-        check(self.address.startswith("unix:"), "the bus gave no address")
+        self.service = None
         self.log = os.path.join(work, "notifications.jsonl")
         open(self.log, "w").close()
-        self.service = None
-        if with_service:
-            self.service = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--serve-notifications",
-                                             self.log], env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address))
-            wait_until(lambda: self.calls("ready"), 10.0, "the notification service")
+        try:
+            self.address = self.daemon.stdout.readline().strip()
+            check(self.address.startswith("unix:"), "the bus gave no address")
+            if with_service:
+                self.service = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--serve-notifications",
+                                                 self.log], env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address))
+                wait_until(lambda: self.calls("ready"), 10.0, "the notification service")
+        except BaseException:
+            self.close()
+            raise
 
     def calls(self, name):
         with open(self.log) as log:

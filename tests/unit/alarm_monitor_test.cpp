@@ -1,7 +1,8 @@
 // The alarm monitor: what each event sets going (the journal's line and the
 // store's row, the notification, what the window shows), the watch timer, new
 // rules against the same ones, a journal that cannot be written, and that
-// without a rule nothing is built, written or shown.
+// without a rule nothing is built, written or shown. The journal's lines are
+// UTC with milliseconds and plain decimals.
 #include "alarms/alarm_monitor.h"
 #include "alarms/alarm_view.h"
 #include "fakes/fake_alarm_notifier.h"
@@ -101,6 +102,8 @@ TEST(AlarmMonitor, WithoutARuleNothingIsBuiltWrittenOrShown)
 TEST(AlarmMonitor, EachEventGoesToTheJournalTheStoreTheNotificationAndTheWindow)
 {
     Rig r{highFlow(2.0)};
+    EXPECT_EQ(alarmJournalLine(876, {AlarmId::Leak, AlarmEventKind::Cleared, 0.0000001, 1234567.5}).toStdString(),
+              "1970-01-01T00:00:00.876Z,leak,cleared,0.0000001,1234567.5\n");
     r.reading(2.5);
     EXPECT_EQ(r.journal(), "2026-12-07T14:05:09.123Z,high_flow,raised,2.5,2\n");
     EXPECT_EQ(r.notifier.calls.join(QLatin1Char('\n')).toStdString(),
@@ -145,7 +148,7 @@ TEST(AlarmMonitor, AcknowledgedWhileItHoldsTheNotificationGoesAndTheReadoutStays
     EXPECT_EQ(r.notifier.calls.size(), 2) << "nothing more to take down";
 }
 
-TEST(AlarmMonitor, TheWatchRunsWhileSamplingWithNoReadingOn)
+TEST(AlarmMonitor, TheWatchRunsWhileSamplingWithNoReadingOnUntilTheEnd)
 {
     AlarmSettings silent;
     silent.noReadingS = 2.0;
@@ -159,6 +162,10 @@ TEST(AlarmMonitor, TheWatchRunsWhileSamplingWithNoReadingOn)
     EXPECT_EQ(r.view.last, "no_reading holds");
     r.monitor.samplingSwitched(false);
     EXPECT_FALSE(r.watch.isEnabled());
+    r.monitor.samplingSwitched(true);
+    r.monitor.shutDown();
+    EXPECT_FALSE(r.watch.isEnabled());
+    EXPECT_FALSE(r.channel.isOpen()) << "the journal closes";
     r.monitor.samplingSwitched(true);
     r.monitor.configure(highFlow(2.0));
     EXPECT_FALSE(r.watch.isEnabled()) << "no rule needs it";
@@ -203,39 +210,5 @@ TEST(AlarmMonitor, AJournalThatCannotBeWrittenIsReportedOnceUntilItIsWrittenAgai
     r.reading(2.5);
     EXPECT_EQ(r.messages.notices.size(), 2) << "a line written re-arms the report";
 }
-
-TEST(AlarmMonitor, ShutDownTakesDownWhatIsUpAndClosesTheJournal)
-{
-    Rig r{highFlow(2.0)};
-    r.monitor.samplingSwitched(true);
-    r.reading(2.5);
-    r.monitor.shutDown();
-    EXPECT_EQ(r.notifier.calls.last().toStdString(), "withdraw high_flow");
-    EXPECT_FALSE(r.watch.isEnabled());
-    EXPECT_FALSE(r.channel.isOpen());
-}
-
-struct LineCase {
-    std::int64_t utcMs;
-    AlarmEvent event;
-    const char* line;
-};
-
-class JournalLine : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(JournalLine, IsUtcWithMillisecondsThenPlainDecimals)
-{
-    EXPECT_EQ(alarmJournalLine(GetParam().utcMs, GetParam().event).toStdString(), GetParam().line);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, JournalLine,
-    ::testing::Values(
-        LineCase{0, {AlarmId::Batch, AlarmEventKind::Cleared, 0.0, 1500.0},
-                 "1970-01-01T00:00:00.000Z,batch,cleared,0,1500\n"},
-        LineCase{kNowMs + 876, {AlarmId::Leak, AlarmEventKind::Acknowledged, 0.0000001, 1234567.5},
-                 "2026-12-07T14:05:09.999Z,leak,acknowledged,0.0000001,1234567.5\n"},
-        LineCase{kNowMs, {AlarmId::NoReading, AlarmEventKind::Raised, 3.25, 3.0},
-                 "2026-12-07T14:05:09.123Z,no_reading,raised,3.25,3\n"}));
 
 } // namespace

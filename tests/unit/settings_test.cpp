@@ -302,18 +302,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AlarmValuesCase{"NoSectionEveryRuleOff", {{kK, "7000"}},
                         "high=- low=- delay=10 deadband=5 none=- leak=-/- batch=- latching=true inFile=false", {}},
-        AlarmValuesCase{"TheSectionAsShippedEveryRuleOff",
-                        {{kHigh, ""}, {kLow, ""}, {kDelay, "10"}, {kDeadband, "5"}, {kNone, ""}, {kLeak, ""},
-                         {kLeakMinutes, ""}, {kBatch, ""}, {kLatching, "true"}},
-                        "high=- low=- delay=10 deadband=5 none=- leak=-/- batch=- latching=true inFile=true", {}},
-        AlarmValuesCase{"DecimalsEverywhere",
+        AlarmValuesCase{"DecimalsEverywhereABlankIsOff",
                         {{kHigh, "2.5"}, {kLow, " 0.25 "}, {kDelay, "0"}, {kDeadband, "0"}, {kNone, "2.5"},
-                         {kLeak, "0"}, {kLeakMinutes, "0.1"}, {kBatch, "100.5"}, {kLatching, "no"}},
-                        "high=2.5 low=0.25 delay=0 deadband=0 none=2.5 leak=0/0.1 batch=100.5 latching=false "
+                         {kBatch, "\t"}, {kLeak, "0"}, {kLeakMinutes, "0.1"}, {kLatching, "no"}},
+                        "high=2.5 low=0.25 delay=0 deadband=0 none=2.5 leak=0/0.1 batch=- latching=false "
                         "inFile=true",
                         {}},
-        AlarmValuesCase{"BlankIsOff", {{kHigh, "   "}, {kBatch, "\t"}},
-                        "high=- low=- delay=10 deadband=5 none=- leak=-/- batch=- latching=true inFile=true", {}},
         AlarmValuesCase{"UnusableValuesKeepTheirDefault",
                         {{kHigh, "abc"}, {kLow, "0"}, {kDelay, "-1"}, {kDeadband, "60"}, {kLeak, "-0.5"},
                          {kLeakMinutes, "20000"}, {kLatching, ""}},
