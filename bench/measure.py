@@ -21,7 +21,8 @@ BUSY_PROCESSES = 2  # beside the loaded latency run: a machine that is not quiet
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--bin", required=True,
-                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, reference-program")
+                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, alarm-cost, "
+                             "reference-program")
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
     parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
@@ -93,6 +94,16 @@ def service_rows(sv, window):
     ]
 
 
+def alarm_rows(a):
+    return [
+        row("Alarm rules per cycle, off / all five on", "%.0f / %.0f ns" % (a["rules_off"], a["rules_all_five"]),
+            target="report: beside the 50 ms cycle"),
+        row("  a raise / a clear, with its journal line", "%.1f / %.1f us" % (a["raise_with_journal_line"],
+                                                                          a["clear_with_journal_line"]),
+            target="report"),
+    ]
+
+
 def build_rows(r):
     lat, tb, st, ref, idle = r["latency"], r["sampling"], r["startup"], r["reference"], r["idle"]
     busy = r["latency_busy"]
@@ -132,7 +143,7 @@ def build_rows(r):
             "<= 0.2 s/min", tb["cpu_per_min"] <= 0.2),
     ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"], lat, r["latency_store"], st,
                                                                        r["startup_day"]) + service_rows(
-        r["service"], r["sampling"])
+        r["service"], r["sampling"]) + alarm_rows(r["alarm_cost"])
 
 
 def print_table(rows):
@@ -175,6 +186,7 @@ def main():
             trend=True)),
         ("trend_cost", lambda: scenarios.trend_cost(binary("trend-cost"))),
         ("store_commit", lambda: scenarios.store_commit(binary("store-commit"), args.work)),
+        ("alarm_cost", lambda: scenarios.alarm_cost(binary("alarm-cost"))),
         ("latency_busy", lambda: scenarios.cycle_latency(
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-busy.txt"),
             busy=BUSY_PROCESSES)),

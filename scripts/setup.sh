@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-dejavu-core fonts-dejavu-extra fonts-wine fonts-liberation
   python3
-  at-spi2-core dbus python3-pyatspi
+  at-spi2-core dbus python3-pyatspi python3-dbus
   dpkg-dev desktop-file-utils appstream lintian groff-base librsvg2-bin
   libsystemd-dev systemd
 )

@@ -185,6 +185,11 @@ def trend_cost(binary):
     return figures_of([binary])
 
 
+def alarm_cost(binary):
+    """The alarm rules' cost per cycle, off and all five on, and one raise and clear."""
+    return figures_of([binary])
+
+
 def store_commit(binary, folder):
     """One reading's commit in the readings store for each way of journaling,
     and the store a day of readings leaves, on the disk that holds folder."""

@@ -2,6 +2,7 @@
 // opens the module's port, then the window shows.
 #include "command_line.h"
 #include "desktop_identity.h"
+#include "platform/gui/desktop_notifications.h"
 #include "platform/gui/display_loss.h"
 #include "platform/gui/qt_file_dialog.h"
 #include "platform/gui/qt_message_box.h"
@@ -92,9 +93,12 @@ int main(int argc, char* argv[])
     tavelin::PosixTextFileChannel logChannel;
     tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
+    tavelin::DesktopNotifications notifications(messages);
+    tavelin::PosixTextFileChannel alarmChannel;
 
     tavelin::StoreOpening store; // opened once the window is on the screen; outlives the window
-    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, &settingsFile},
+    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, &settingsFile, &notifications,
+                             &alarmChannel},
                             loaded.settings);
     messages.setParent(&window);
     fileDialog.setParent(&window);

@@ -4,6 +4,7 @@
 #include "platform/qt/settings_file.h"
 #include "platform/readings_store.h"
 #include "platform/serial_port.h"
+#include "platform/state_directory.h"
 #include "sensor/flow_sampler.h"
 #include "sensor/sensor_constants.h"
 #include "sensor/sensor_display.h"
@@ -27,13 +28,20 @@ Instrument::Instrument(Parts parts, SensorDisplay& display, std::function<QStrin
       tmrLogger_(new QtWindowTimer(std::move(handlers.tmrLogger), timerOwner)),
       logWriter_(parts.logChannel, parts.clock, module_.state, std::move(totalText), *tmrLogger_, parts.messages),
       trend_(parts.clock),
-      storeRecorder_(parts.store, parts.clock, parts.messages)
+      storeRecorder_(parts.store, parts.clock, parts.messages),
+      tmrAlarms_(new QtWindowTimer([this] { alarms_.tick(); }, timerOwner)),
+      alarms_({parts.counter, *tmrAlarms_,
+               {parts.alarmChannel, alarmJournalPath(), parts.store, parts.clock, parts.messages},
+               parts.alarmNotifier})
 {
     applySettings(settings_);
     listeners_.add(&storeRecorder_);
     listeners_.add(&trend_);
     listeners_.add(&calibration_);
+    listeners_.add(&alarms_);
     module_.setSampleListener(&listeners_);
+    addTickListener([this] { alarms_.tick(); });
+    tmrAlarms_->setObjectName(QStringLiteral("tmrAlarms"));
 
     tmrRd_->setObjectName(QStringLiteral("tmrRd"));
     tmrRd_->setInterval(sensor::kSamplingIntervalMs);
@@ -77,12 +85,20 @@ void Instrument::setSampling(bool on)
 {
     tmrRd_->setEnabled(on);
     trend_.samplingSwitched(); // no line across the time without sampling
+    alarms_.samplingSwitched(on);
+}
+
+void Instrument::resetTotal()
+{
+    module_.state.dblPulseTotal = 0.0;
+    alarms_.totalReset();
 }
 
 void Instrument::attachStore(ReadingsStore* store)
 {
     parts_.store = store;
     storeRecorder_.attach(store);
+    alarms_.attachStore(store);
 }
 
 void Instrument::restoreTotal()
@@ -121,6 +137,7 @@ void Instrument::applySettings(const Settings& settings)
     settings_ = settings;
     module_.setPulsesPerLiter(settings_.sensor.pulsesPerLiter);
     storeRecorder_.setRetentionDays(settings_.store.retentionDays);
+    alarms_.configure(settings_.alarms);
 }
 
 QString Instrument::saveSettings(const Settings& settings)
@@ -141,6 +158,7 @@ void Instrument::shutDown()
     tmrRd_->setEnabled(false);
     tmrLogger_->setEnabled(false);
     logWriter_.StopLogging(); // rows are already with the system; this closes the file
+    alarms_.shutDown();
     parts_.port.close();
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // The instrument: the module's port, the sampling timer tmrRd and the logging
 // timer tmrLogger, the sampling cycle, the log writer, the readings store's
-// recorder and whatever else listens to accepted readings, on the settings
-// they run with. Qt Core only: the window and the service each own one and
+// recorder, the alarms and whatever else listens to accepted readings, on the
+// settings they run with. Qt Core only: the window and the service each own one and
 // drive it from their own handlers.
 
+#include "alarms/alarm_monitor.h"
 #include "logging/log_writer.h"
 #include "platform/qt/qt_window_timer.h"
 #include "sensor/calibration_run.h"
@@ -19,6 +20,8 @@
 
 namespace tavelin {
 
+class AlarmNotifier;
+class AlarmView;
 class MessageBox;
 class MillisecondCounter;
 class ReadingsStore;
@@ -39,6 +42,8 @@ public:
         WallClock& clock;
         ReadingsStore* store = nullptr;        // none: the readings are not kept
         SettingsFile* settingsFile = nullptr; // none: the settings cannot be changed
+        AlarmNotifier* alarmNotifier = nullptr; // none: alarms go to the journal and the window only
+        TextFileChannel* alarmChannel = nullptr; // none: the alarm journal is the store's rows only
     };
     // The front end's handlers of the two timers' ticks.
     struct TimerHandlers {
@@ -59,7 +64,7 @@ public:
     // One sampling cycle, then whatever follows each tick.
     void PollSensor();
     void setSampling(bool on);
-    void resetTotal() { module_.state.dblPulseTotal = 0.0; }
+    void resetTotal();
     // Told of each accepted reading after the store, the trend and a
     // calibration run; told of each sampling tick once its cycle is over.
     void addListener(SampleListener* listener) { listeners_.add(listener); }
@@ -68,6 +73,13 @@ public:
     // The readings store from now on, when it is opened after the instrument
     // (none: the readings are not kept).
     void attachStore(ReadingsStore* store);
+    // The alarms, on while the settings have a rule; the view is told what
+    // to show whenever that changes.
+    bool alarmsOn() const { return alarms_.isOn(); }
+    void acknowledgeAlarms() { alarms_.acknowledgeAll(); }
+    void setAlarmView(AlarmView* view) { alarms_.setView(view); }
+    AlarmMonitor& alarms() { return alarms_; }
+
     // keep_total: the resettable total from the store, written to the display.
     void restoreTotal();
     // The store's readings of the last 24 hours, for the trend.
@@ -82,7 +94,8 @@ public:
     QString saveSettings(const Settings& settings);
     bool canSaveSettings() const { return parts_.settingsFile != nullptr; }
 
-    // Stops both timers, closes the log file and the port.
+    // Stops the timers, closes the log file, the alarm journal and the port,
+    // and takes down the alarms' notifications.
     void shutDown();
 
     QtWindowTimer& tmrRd() { return *tmrRd_; }
@@ -107,7 +120,9 @@ private:
     TrendRecorder trend_;
     StoreRecorder storeRecorder_;
     CalibrationRun calibration_;
-    SampleFanout listeners_; // the store first, then the trend and a calibration run
+    QtWindowTimer* tmrAlarms_; // the alarms' watch
+    AlarmMonitor alarms_;
+    SampleFanout listeners_; // the store first, then the trend, a calibration run and the alarms
     std::vector<std::function<void()>> tickListeners_;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
-// The readings store: every accepted reading, in order, kept across restarts.
-// The store gives each reading its sequence number, one more than the last
-// one it ever stored.
+// The readings store: every accepted reading, in order, kept across restarts,
+// and the alarms' events. The store gives each reading its sequence number,
+// one more than the last one it ever stored.
 
 #include <QString>
 #include <QVector>
@@ -19,6 +19,18 @@ struct StoredReading {
     double pulseTotal = 0.0;      // the resettable total, in pulses
     double totalLiters = 0.0;     // the resettable total as displayed
     std::int64_t meterCentipulses = 0; // the meter: every reading since the store began, in 1/100 pulse
+};
+
+// An alarm's raise, clear or acknowledgement, kept for the outputs that carry
+// the events on. Its sequence number is its own, one more than the last
+// event's.
+struct StoredAlarmEvent {
+    std::int64_t seq = 0;    // given by the store
+    std::int64_t utcMs = 0;  // milliseconds since the epoch
+    QString alarm;           // "high_flow", "low_flow", "no_reading", "leak", "batch"
+    QString event;           // "raised", "cleared", "acknowledged"
+    double value = 0.0;      // L/min, s or L, as the alarm measures
+    double threshold = 0.0;
 };
 
 class ReadingsStore {
@@ -39,6 +51,9 @@ public:
     // Removes at most maxRows readings older than utcMs, never the newest
     // (it carries the meter and the sequence on); returns how many went.
     virtual int removeOlderThan(std::int64_t utcMs, int maxRows) = 0;
+    // Commits the alarm event and returns its sequence number; nothing when
+    // it cannot be written (lastError() says why).
+    virtual std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event) = 0;
     virtual QString lastError() const = 0;
     // Where the store keeps its readings, for messages; empty when unknown.
     virtual QString filePath() const { return QString(); }

@@ -26,4 +26,9 @@ QString readingsStorePath()
     return stateDirectory() + QStringLiteral("/readings.db");
 }
 
+QString alarmJournalPath()
+{
+    return stateDirectory() + QStringLiteral("/alarms.csv");
+}
+
 } // namespace tavelin

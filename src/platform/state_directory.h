@@ -1,6 +1,6 @@
 #pragma once
 // Where the program keeps what it must remember between runs (the readings
-// store). Qt 5.15 has no standard location for state, so it follows systemd
+// store, the alarm journal). Qt 5.15 has no standard location for state, so it follows systemd
 // and the XDG base directories itself.
 
 #include <QString>
@@ -14,5 +14,8 @@ QString stateDirectory();
 
 // The readings store's file in the state directory.
 QString readingsStorePath();
+
+// The alarm journal's file in the state directory.
+QString alarmJournalPath();
 
 } // namespace tavelin

@@ -1,7 +1,8 @@
-#include "settings.h"
+#include "settings/settings.h"
+
+#include "settings/setting_readers.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <cmath>
@@ -10,104 +11,8 @@ namespace tavelin {
 
 namespace {
 
-// The C locale, refusing group separators: "6,900" is not 6900 here, since the
-// operator may have meant 6.9.
-QLocale fileLocale()
-{
-    QLocale locale = QLocale::c();
-    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
-    return locale;
-}
-
-// What a decimal number looks like: a number that QLocale cannot represent
-// ("1e400", "1e-400") is out of range, not "not a number".
-bool looksLikeDecimal(const QString& text)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
-    return pattern.match(text).hasMatch();
-}
-
-QString rangeReason(double maximum)
-{
-    return QStringLiteral("out of range (greater than 0, up to %1)").arg(settingsNumberText(maximum));
-}
-
-// Reads a decimal greater than 0 and up to maximum; on failure the reason.
-bool readDecimal(const QString& value, double maximum, double* out, QString* reason)
-{
-    const QString text = value.trimmed();
-    if (text.isEmpty()) {
-        *reason = QStringLiteral("empty");
-        return false;
-    }
-    bool ok = false;
-    const double number = fileLocale().toDouble(text, &ok);
-    if (!ok) {
-        *reason = looksLikeDecimal(text) ? rangeReason(maximum) : QStringLiteral("not a number");
-        return false;
-    }
-    if (std::isnan(number)) {
-        *reason = QStringLiteral("not a number");
-        return false;
-    }
-    if (!(number > 0.0 && number <= maximum)) { // also infinities
-        *reason = rangeReason(maximum);
-        return false;
-    }
-    *out = number;
-    return true;
-}
-
-bool readBoolean(const QString& value, bool* out, QString* reason)
-{
-    const QString text = value.trimmed().toLower();
-    if (text == QLatin1String("true") || text == QLatin1String("yes") || text == QLatin1String("1")) {
-        *out = true;
-        return true;
-    }
-    if (text == QLatin1String("false") || text == QLatin1String("no") || text == QLatin1String("0")) {
-        *out = false;
-        return true;
-    }
-    *reason = text.isEmpty() ? QStringLiteral("empty")
-                             : QStringLiteral("neither true nor false (true/false, yes/no or 1/0)");
-    return false;
-}
-
-QString booleanText(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
-
 constexpr double kMaxPulsesPerLiter = 10000000.0;
 constexpr double kMaxRetentionDays = 36500.0;
-
-void readDecimalSetting(const QMap<QString, QString>& values, const char* key, double maximum, double* target,
-                        QVector<SettingsProblem>* problems)
-{
-    const auto it = values.constFind(QLatin1String(key));
-    if (it == values.constEnd())
-        return; // missing: the default, silently
-    QString reason;
-    if (readDecimal(it.value(), maximum, target, &reason))
-        return;
-    if (problems)
-        problems->append({QLatin1String(key), it.value(), settingsNumberText(*target), reason});
-}
-
-void readBooleanSetting(const QMap<QString, QString>& values, const char* key, bool* target,
-                        QVector<SettingsProblem>* problems)
-{
-    const auto it = values.constFind(QLatin1String(key));
-    if (it == values.constEnd())
-        return;
-    QString reason;
-    if (readBoolean(it.value(), target, &reason))
-        return;
-    if (problems)
-        problems->append({QLatin1String(key), it.value(), booleanText(*target), reason});
-}
 
 QString modeText(FileOpenMode mode)
 {
@@ -132,7 +37,7 @@ void readLoggingSettings(const QMap<QString, QString>& values, LoggingSettings* 
         return;
     static const double kEntries[] = {60, 30, 15, 10, 5, 2, 1, 0.5};
     bool ok = false;
-    const double seconds = fileLocale().toDouble(interval.value().trimmed(), &ok);
+    const double seconds = settingsFileLocale().toDouble(interval.value().trimmed(), &ok);
     for (double entry : kEntries) {
         if (ok && seconds == entry) {
             logging->intervalS = seconds;
@@ -161,12 +66,13 @@ QString quotedValue(const QString& value)
 Settings settingsFromValues(const QMap<QString, QString>& values, QVector<SettingsProblem>* problems)
 {
     Settings settings; // the defaults; each usable value replaces its own
-    readDecimalSetting(values, settings_key::pulsesPerLiter, kMaxPulsesPerLiter, &settings.sensor.pulsesPerLiter,
-                       problems);
+    readDecimalSetting(values, settings_key::pulsesPerLiter, positiveUpTo(kMaxPulsesPerLiter),
+                       &settings.sensor.pulsesPerLiter, problems);
     readBooleanSetting(values, settings_key::keepTotal, &settings.sensor.keepTotal, problems);
-    readDecimalSetting(values, settings_key::retentionDays, kMaxRetentionDays, &settings.store.retentionDays,
-                       problems);
+    readDecimalSetting(values, settings_key::retentionDays, positiveUpTo(kMaxRetentionDays),
+                       &settings.store.retentionDays, problems);
     readLoggingSettings(values, &settings.logging, problems);
+    readAlarmSettings(values, &settings.alarms, problems);
     return settings;
 }
 
@@ -194,12 +100,13 @@ QMap<QString, QString> valuesFromSettings(const Settings& settings)
     values.insert(QLatin1String(settings_key::pulsesPerLiter), settingsNumberText(settings.sensor.pulsesPerLiter));
     values.insert(QLatin1String(settings_key::keepTotal), booleanText(settings.sensor.keepTotal));
     values.insert(QLatin1String(settings_key::retentionDays), settingsNumberText(settings.store.retentionDays));
+    addAlarmValues(settings.alarms, &values);
     return values;
 }
 
 QString settingsNumberText(double value)
 {
-    const QLocale locale = fileLocale();
+    const QLocale locale = settingsFileLocale();
     const double magnitude = std::fabs(value);
     if (value == 0.0)
         return QStringLiteral("0"); // also -0

@@ -3,6 +3,7 @@
 // the program's behaviour without a file.
 
 #include "platform/text_file_channel.h"
+#include "alarms/alarm_settings.h"
 
 #include <QMap>
 #include <QString>
@@ -30,6 +31,7 @@ struct Settings {
     SensorSettings sensor;
     StoreSettings store;
     LoggingSettings logging;
+    AlarmSettings alarms; // every rule off by default
 };
 
 // A value in the file that could not be used, and what was used instead.
@@ -40,7 +42,7 @@ struct SettingsProblem {
     QString reason;       // "not a number", "out of range (greater than 0, up to 10000000)"
 };
 
-// The keys, "section/key" as QSettings keys them.
+// The keys, "section/key" as QSettings keys them (the alarms' in alarm_settings.h).
 namespace settings_key {
 constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
 constexpr const char* keepTotal = "sensor/keep_total";

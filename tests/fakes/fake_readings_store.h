@@ -1,7 +1,8 @@
 #pragma once
 // A readings store held in memory, keeping the real store's rules: the next
 // sequence number follows the newest, and removal never takes the newest.
-// Appends fail while failAppends is set; every removal request is recorded.
+// Appends (of readings and of alarm events) fail while failAppends is set;
+// every removal request is recorded.
 
 #include "platform/readings_store.h"
 
@@ -46,10 +47,19 @@ public:
         }
         return removed;
     }
+    std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event) override
+    {
+        if (failAppends)
+            return std::nullopt;
+        alarmEvents.append(event);
+        alarmEvents.last().seq = alarmEvents.size();
+        return alarmEvents.last().seq;
+    }
     QString lastError() const override { return error; }
     QString filePath() const override { return path; }
 
     QVector<StoredReading> rows;
+    QVector<StoredAlarmEvent> alarmEvents;
     QVector<QPair<std::int64_t, int>> removals; // (cutoff, maxRows) per request
     bool failAppends = false;
     QString error = QStringLiteral("database or disk is full");

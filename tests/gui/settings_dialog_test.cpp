@@ -77,8 +77,9 @@ TEST(SettingsDialog, ShowsTheCurrentSettingsOnTheSensorPage)
     EXPECT_EQ(d.windowTitle().toStdString(), "Settings");
     auto* tabs = d.findChild<QTabWidget*>();
     ASSERT_NE(tabs, nullptr);
-    ASSERT_EQ(tabs->count(), 1);
+    ASSERT_EQ(tabs->count(), 2);
     EXPECT_EQ(tabs->tabText(0).toStdString(), "Sensor");
+    EXPECT_EQ(tabs->tabText(1).toStdString(), "Alarms");
     EXPECT_EQ(b.pulsesPerLiter()->text().toStdString(), "5000");
     EXPECT_TRUE(b.keepTotal()->isChecked());
     EXPECT_EQ(b.keepTotal()->text().toStdString(), "Keep the total across restarts");
@@ -182,6 +183,63 @@ INSTANTIATE_TEST_SUITE_P(
         DialogCase{"CancelWithBadValueWritesNothing", "abc", false, "2", QDialogButtonBox::Cancel, DialogCase::NoFile,
                    false, "", nullptr}),
     [](const ::testing::TestParamInfo<DialogCase>& info) { return std::string(info.param.name); });
+
+// The Alarms page: a threshold typed there is saved with the section; one
+// that cannot be used is named and its page shown; a rule cleared in a file
+// that has the section is cleared in the file.
+struct AlarmsCase {
+    const char* name;
+    const char* field; // the editor's name, the key without its section
+    const char* text;
+    bool highFlowInFile; // the settings come from a file with high_flow_l_min=2
+    const char* problem;
+    const char* section; // the file's [alarms] section afterwards; nullptr: not saved
+};
+
+class AlarmsPageRows : public ::testing::TestWithParam<AlarmsCase> {};
+
+TEST_P(AlarmsPageRows, OkSavesTheSectionOrNamesTheField)
+{
+    const AlarmsCase& c = GetParam();
+    DialogBench b;
+    if (c.highFlowInFile) {
+        b.current.alarms.highFlowLMin = 2.0;
+        b.current.alarms.inFile = true;
+    }
+    SettingsDialog& d = b.open();
+    auto* field = b.child<QLineEdit>(c.field);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(b.child<QLineEdit>("high_flow_l_min")->text().toStdString(), c.highFlowInFile ? "2" : "");
+    DialogBench::type(field, c.text);
+    QTest::mouseClick(b.button(QDialogButtonBox::Ok), Qt::LeftButton);
+
+    EXPECT_EQ(b.problem()->text().toStdString(), c.problem);
+    if (!c.section) {
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(d.findChild<QTabWidget*>()->currentWidget()->objectName().toStdString(), "alarmsPage");
+        EXPECT_FALSE(QFileInfo::exists(b.path));
+        return;
+    }
+    EXPECT_FALSE(d.isVisible());
+    const QByteArray written = contentsOf(b.path);
+    const int at = written.indexOf("[alarms]");
+    EXPECT_EQ(written.mid(at, written.indexOf("\n\n", at) - at + 1).toStdString(), c.section);
+    EXPECT_TRUE(d.settings().alarms.inFile) << "the section is in the file now: a later save writes it";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AlarmsPageRows,
+    ::testing::Values(
+        AlarmsCase{"ThresholdSavedWithTheSection", "high_flow_l_min", "2.5", false, "",
+                   "[alarms]\nbatch_liters=\ndeadband_percent=5\nflow_delay_s=10\nhigh_flow_l_min=2.5\n"
+                   "latching=true\nleak_flow_l_min=\nleak_minutes=\nlow_flow_l_min=\nno_reading_s=\n"},
+        AlarmsCase{"ClearedRuleClearedInTheFile", "high_flow_l_min", "", true, "",
+                   "[alarms]\nbatch_liters=\ndeadband_percent=5\nflow_delay_s=10\nhigh_flow_l_min=\n"
+                   "latching=true\nleak_flow_l_min=\nleak_minutes=\nlow_flow_l_min=\nno_reading_s=\n"},
+        AlarmsCase{"BadValueNamesItsField", "leak_minutes", "-1", false,
+                   "Possible leak: without a pause for (min): \"-1\" is out of range (greater than 0, up to 10080).",
+                   nullptr}),
+    [](const ::testing::TestParamInfo<AlarmsCase>& info) { return std::string(info.param.name); });
 
 TEST(SettingsDialog, OkAfterCorrectingABadValueSaves)
 {

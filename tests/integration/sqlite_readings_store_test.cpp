@@ -1,9 +1,13 @@
 // The readings store on a real SQLite file: the sequence carried on across
-// restarts and removals, readers beside the writer, and a writer killed in
-// the middle of its work.
+// restarts and removals, readers beside the writer, a writer killed in the
+// middle of its work, and the alarms' events beside the readings.
 #include "integration/store_rig.h"
 
 #include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -134,6 +138,84 @@ TEST_F(SqliteReadingsStoreTest, AReaderSeesWhatTheWriterCommitsAndWritesNothing)
     reader = SqliteReadingsStore::openReadOnly(path, &error);
     ASSERT_TRUE(reader) << error.toStdString();
     EXPECT_EQ(reader->readingCount(), 4);
+}
+
+// The alarm events of a store, one "seq utc_ms alarm event value threshold" each.
+QStringList alarmRowsIn(const QString& path)
+{
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(QStringLiteral("SELECT seq, utc_ms, alarm, event, value, threshold FROM alarm_events "
+                                       "ORDER BY seq"),
+                        db);
+        while (query.next()) {
+            QStringList row;
+            for (int column = 0; column < 6; ++column)
+                row << query.value(column).toString();
+            rows << row.join(QLatin1Char(' '));
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return rows;
+}
+
+void dropAlarmEvents(const QString& path)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("older"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("DROP TABLE alarm_events")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("older"));
+}
+
+TEST_F(SqliteReadingsStoreTest, AlarmEventsHaveTheirOwnSequenceAndStayAcrossReopening)
+{
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        store->append(readingAt(1000));
+        EXPECT_EQ(store->appendAlarmEvent({0, 1500, QStringLiteral("high_flow"), QStringLiteral("raised"), 2.5, 2}), 1);
+        EXPECT_EQ(store->appendAlarmEvent({0, 2500, QStringLiteral("high_flow"), QStringLiteral("cleared"), 1.5, 2}),
+                  2);
+    }
+    auto reader = SqliteReadingsStore::openReadOnly(path, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_EQ(reader->appendAlarmEvent({0, 3000, QStringLiteral("batch"), QStringLiteral("raised"), 10, 10}),
+              std::nullopt);
+    EXPECT_EQ(reader->lastError().toStdString(), "the store is open for reading only");
+    reader.reset();
+
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->appendAlarmEvent({0, 3500, QStringLiteral("batch"), QStringLiteral("acknowledged"), 0, 0.5}), 3);
+    EXPECT_EQ(store->append(readingAt(4000)), 2) << "the readings keep their own sequence";
+    store.reset();
+    EXPECT_EQ(alarmRowsIn(path), (QStringList{QStringLiteral("1 1500 high_flow raised 2.5 2"),
+                                              QStringLiteral("2 2500 high_flow cleared 1.5 2"),
+                                              QStringLiteral("3 3500 batch acknowledged 0 0.5")}));
+}
+
+TEST_F(SqliteReadingsStoreTest, AStoreMadeBeforeAlarmEventsIsReadAsItIsAndGetsThemWhenWritten)
+{
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        store->append(readingAt(1000));
+    }
+    dropAlarmEvents(path);
+    auto reader = SqliteReadingsStore::openReadOnly(path, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_EQ(reader->readingCount(), 1);
+    reader.reset();
+
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->appendAlarmEvent({0, 2000, QStringLiteral("leak"), QStringLiteral("raised"), 0.7, 0.5}), 1);
 }
 
 // A child process appends without end and reports each seq once append()

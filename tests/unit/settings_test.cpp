@@ -291,3 +291,85 @@ TEST(ReadAgain, AValueThatCannotBeUsedKeepsTheOneInUseAndTheOthersAreTaken)
 }
 
 } // namespace
+
+// --- The [alarms] section ----------------------------------------------------
+
+namespace {
+
+std::string optionalText(const std::optional<double>& value)
+{
+    return value ? settingsNumberText(*value).toStdString() : "-";
+}
+
+// "high=2.5 low=- delay=10 deadband=5 none=- leak=-/- batch=- latching=true inFile=false"
+std::string described(const AlarmSettings& a)
+{
+    return "high=" + optionalText(a.highFlowLMin) + " low=" + optionalText(a.lowFlowLMin)
+           + " delay=" + settingsNumberText(a.flowDelayS).toStdString()
+           + " deadband=" + settingsNumberText(a.deadbandPercent).toStdString() + " none=" + optionalText(a.noReadingS)
+           + " leak=" + optionalText(a.leakFlowLMin) + "/" + optionalText(a.leakMinutes)
+           + " batch=" + optionalText(a.batchLiters) + " latching=" + (a.latching ? "true" : "false")
+           + " inFile=" + (a.inFile ? "true" : "false");
+}
+
+const char kHigh[] = "alarms/high_flow_l_min";
+const char kLow[] = "alarms/low_flow_l_min";
+const char kDelay[] = "alarms/flow_delay_s";
+const char kDeadband[] = "alarms/deadband_percent";
+const char kNone[] = "alarms/no_reading_s";
+const char kLeak[] = "alarms/leak_flow_l_min";
+const char kLeakMinutes[] = "alarms/leak_minutes";
+const char kBatch[] = "alarms/batch_liters";
+const char kLatching[] = "alarms/latching";
+
+struct AlarmValuesCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> values;
+    const char* alarms; // described()
+    std::vector<ExpectedProblem> problems;
+};
+
+class AlarmValues : public ::testing::TestWithParam<AlarmValuesCase> {};
+
+TEST_P(AlarmValues, EmptyIsOffEveryValueADecimalTheRestReported)
+{
+    const AlarmValuesCase& c = GetParam();
+    QMap<QString, QString> values;
+    for (const auto& [key, value] : c.values)
+        values.insert(QString::fromUtf8(key), QString::fromUtf8(value));
+    QVector<SettingsProblem> problems;
+    EXPECT_EQ(described(settingsFromValues(values, &problems).alarms), c.alarms);
+    ASSERT_EQ(problems.size(), int(c.problems.size()));
+    for (int i = 0; i < problems.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(problems[i].key.toStdString(), c.problems[i].key);
+        EXPECT_EQ(problems[i].defaultValue.toStdString(), c.problems[i].defaultValue);
+        EXPECT_EQ(problems[i].reason.toStdString(), c.problems[i].reason);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarms, AlarmValues,
+    ::testing::Values(
+        AlarmValuesCase{"NoSectionEveryRuleOff", {{kK, "7000"}},
+                        "high=- low=- delay=10 deadband=5 none=- leak=-/- batch=- latching=true inFile=false", {}},
+        AlarmValuesCase{"DecimalsEverywhereABlankIsOff",
+                        {{kHigh, "2.5"}, {kLow, " 0.25 "}, {kDelay, "0"}, {kDeadband, "0"}, {kNone, "2.5"},
+                         {kBatch, "\t"}, {kLeak, "0"}, {kLeakMinutes, "0.1"}, {kLatching, "no"}},
+                        "high=2.5 low=0.25 delay=0 deadband=0 none=2.5 leak=0/0.1 batch=- latching=false "
+                        "inFile=true",
+                        {}},
+        AlarmValuesCase{"UnusableValuesKeepTheirDefault",
+                        {{kHigh, "abc"}, {kLow, "0"}, {kDelay, "-1"}, {kDeadband, "60"}, {kLeak, "-0.5"},
+                         {kLeakMinutes, "20000"}, {kLatching, ""}},
+                        "high=- low=- delay=10 deadband=5 none=- leak=-/- batch=- latching=true inFile=true",
+                        {{kHigh, "abc", "off", kNotANumber},
+                         {kLow, "0", "off", "out of range (greater than 0, up to 1000000)"},
+                         {kLeak, "-0.5", "off", "out of range (0 or more, up to 1000000)"},
+                         {kLeakMinutes, "20000", "off", "out of range (greater than 0, up to 10080)"},
+                         {kDelay, "-1", "10", "out of range (0 or more, up to 86400)"},
+                         {kDeadband, "60", "5", "out of range (0 or more, up to 50)"},
+                         {kLatching, "", "true", kEmpty}}}),
+    [](const ::testing::TestParamInfo<AlarmValuesCase>& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -30,7 +30,7 @@ QString reasonOf(const QSqlError& error)
 }
 
 SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db)
-    : insert_(db), newest_(db), since_(db), count_(db), anyOld_(db), removeOld_(db)
+    : insert_(db), newest_(db), since_(db), count_(db), anyOld_(db), removeOld_(db), insertAlarmEvent_(db)
 {
 }
 
@@ -84,6 +84,32 @@ std::optional<std::int64_t> SqliteReadingStatements::append(const StoredReading&
     else
         fail(insert_);
     insert_.finish();
+    return seq;
+}
+
+std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const StoredAlarmEvent& event)
+{
+    error_.clear();
+    if (!alarmEventPrepared_) {
+        insertAlarmEvent_.setForwardOnly(true);
+        alarmEventPrepared_ = insertAlarmEvent_.prepare(
+            QStringLiteral("INSERT INTO alarm_events(utc_ms, alarm, event, value, threshold) VALUES (?, ?, ?, ?, ?)"));
+        if (!alarmEventPrepared_) {
+            fail(insertAlarmEvent_);
+            return std::nullopt;
+        }
+    }
+    insertAlarmEvent_.bindValue(0, static_cast<qint64>(event.utcMs));
+    insertAlarmEvent_.bindValue(1, event.alarm);
+    insertAlarmEvent_.bindValue(2, event.event);
+    insertAlarmEvent_.bindValue(3, event.value);
+    insertAlarmEvent_.bindValue(4, event.threshold);
+    std::optional<std::int64_t> seq;
+    if (insertAlarmEvent_.exec())
+        seq = insertAlarmEvent_.lastInsertId().toLongLong();
+    else
+        fail(insertAlarmEvent_);
+    insertAlarmEvent_.finish();
     return seq;
 }
 

@@ -24,6 +24,9 @@ public:
     QVector<StoredReading> since(std::int64_t utcMs);
     std::int64_t count();
     int removeOlderThan(std::int64_t utcMs, int maxRows);
+    // Stores the event and returns its seq. Prepared at the first event, so
+    // that a store read without the table still opens.
+    std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event);
 
     // Why the last call failed; empty after one that did not.
     QString error() const { return error_; }
@@ -31,7 +34,8 @@ public:
 private:
     void fail(const QSqlQuery& query);
 
-    QSqlQuery insert_, newest_, since_, count_, anyOld_, removeOld_;
+    QSqlQuery insert_, newest_, since_, count_, anyOld_, removeOld_, insertAlarmEvent_;
+    bool alarmEventPrepared_ = false;
     QString error_;
 };
 

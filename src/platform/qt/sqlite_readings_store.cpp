@@ -23,8 +23,11 @@ namespace tavelin {
 // second, to save at most the last seconds before a power cut. WAL also lets
 // a reader (--show-totals) read while the program writes.
 //
-// A store is readings(seq, utc_ms, ...) with an index on utc_ms, and
+// A store is readings(seq, utc_ms, ...) with an index on utc_ms,
+// alarm_events(seq, utc_ms, alarm, event, value, threshold), and
 // store_info(key, value) holding when it was made and its schema version.
+// A store made before alarm_events gets the table when next opened for
+// writing; read only, it is read without it.
 
 namespace {
 
@@ -40,6 +43,9 @@ const char* const kSchema[] = {
     "meter_centipulses INTEGER NOT NULL)",
     "CREATE INDEX IF NOT EXISTS readings_utc_ms ON readings(utc_ms)",
     "CREATE TABLE IF NOT EXISTS store_info(key TEXT PRIMARY KEY, value)",
+    // AUTOINCREMENT: an event's seq is never given again, even once removed.
+    "CREATE TABLE IF NOT EXISTS alarm_events(seq INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER NOT NULL, "
+    "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL)",
 };
 
 // SQLite's primary result codes that mean the file itself is damaged.
@@ -246,6 +252,16 @@ std::optional<std::int64_t> SqliteReadingsStore::append(const StoredReading& rea
         return std::nullopt;
     }
     return noted(statements_->append(reading));
+}
+
+std::optional<std::int64_t> SqliteReadingsStore::appendAlarmEvent(const StoredAlarmEvent& event)
+{
+    if (!isOpen() || readOnly_) {
+        lastError_ = isOpen() ? QStringLiteral("the store is open for reading only")
+                              : QStringLiteral("the store is not open");
+        return std::nullopt;
+    }
+    return noted(statements_->appendAlarmEvent(event));
 }
 
 std::optional<StoredReading> SqliteReadingsStore::newest()

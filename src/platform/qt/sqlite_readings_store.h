@@ -48,6 +48,7 @@ public:
     std::int64_t readingCount() override;
     std::int64_t createdUtcMs() override { return createdUtcMs_; }
     int removeOlderThan(std::int64_t utcMs, int maxRows) override;
+    std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event) override;
     QString lastError() const override { return lastError_; }
     QString filePath() const override { return path_; }
 

@@ -9,6 +9,7 @@
 #include "platform/widgets/cw_slide.h"
 #include "platform/widgets/instrument_accessibility.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
 #include <QCloseEvent>
@@ -20,11 +21,13 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     : QWidget(parent),
       services_(services),
       instrument_({services.MSComm1, services.counter, services.messages, services.logChannel, services.clock,
-                   nullptr, services.settingsFile},
+                   nullptr, services.settingsFile, services.alarmNotifier, services.alarmChannel},
                   *this, [this] { return liters_->text(); }, settings,
                   {[this] { tmrRd_Timer(); }, [this] { tmrLogger_Timer(); }}, this)
 {
     createControls();
+    alarmPanel_ = std::make_unique<AlarmPanel>(*this, instrument_,
+                                               AlarmPanel::Readouts{lblHz_, lblLitersPerMin_, liters_});
     placeControls();
     connectHandlers();
     createMenu();

@@ -4,7 +4,7 @@
 // instrument (the module's port, the sampling timer tmrRd, the logging timer
 // tmrLogger, the store), and its handlers are the operator's controls that
 // drive it. Its context menu chooses the port, opens the trend window, the
-// settings and a calibration run.
+// settings and a calibration run, and acknowledges alarms.
 
 #include "instrument/instrument.h"
 #include "sensor/sensor_display.h"
@@ -20,6 +20,8 @@ class QLabel;
 
 namespace tavelin {
 
+class AlarmNotifier;
+class AlarmPanel;
 class CalibrationDialog;
 class CWButton;
 class CWKnob;
@@ -49,6 +51,8 @@ public:
         WallClock& clock;
         FileDialog& fileDialog;
         SettingsFile* settingsFile = nullptr; // none: the settings cannot be changed
+        AlarmNotifier* alarmNotifier = nullptr; // none: alarms show on the panel and in the journal only
+        TextFileChannel* alarmChannel = nullptr; // none: the alarm journal is the store's rows only
     };
 
     explicit frmmain(Services services, const Settings& settings = Settings(), QWidget* parent = nullptr);
@@ -123,6 +127,7 @@ private:
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
     QAction* trendAction_ = nullptr;
     MainContextMenu* contextMenu_ = nullptr;
+    std::unique_ptr<AlarmPanel> alarmPanel_;
     bool shutDown_ = false;
 
     // The controls the handlers work; each carries its design name as object name.

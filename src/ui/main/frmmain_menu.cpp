@@ -1,11 +1,13 @@
 // The instrument window's context menu and its commands: the serial port, the
-// trend window, the settings, a calibration run and About. Nothing here is visible on the panel itself.
+// trend window, the settings, a calibration run, acknowledging alarms and
+// About. Nothing here is visible on the panel itself.
 #include "frmmain.h"
 
 #include "main_context_menu.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/main/alarm_panel.h"
 #include "ui/settings/settings_dialog.h"
 #include "ui/trend/trend_window.h"
 
@@ -34,7 +36,8 @@ void frmmain::createMenu()
     connect(calibrateAction, &QAction::triggered, this, &frmmain::showCalibration);
 
     contextMenu_ = new MainContextMenu(
-        {trendAction_, settingsAction, calibrateAction}, [] { return availableSerialPorts(); },
+        {trendAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
+        [] { return availableSerialPorts(); },
         [this] { return services_.MSComm1.deviceName(); }, [this] { return meterText(); }, this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
@@ -104,8 +107,10 @@ void frmmain::showSettings()
         return;
     }
     SettingsDialog dialog(*services_.settingsFile, instrument_.settings(), this);
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
         instrument_.applySettings(dialog.settings());
+        alarmPanel_->rulesChanged();
+    }
 }
 
 void frmmain::showCalibration()

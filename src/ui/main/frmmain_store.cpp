@@ -2,6 +2,7 @@
 // earlier runs and the meter.
 #include "frmmain.h"
 
+#include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
 #include <QLabel>
@@ -19,7 +20,7 @@ void frmmain::useStore(ReadingsStore* store)
 void frmmain::readingKept()
 {
     const QString meter = meterText();
-    liters_->setAccessibleDescription(meter);
+    alarmPanel_->setDescription(liters_, meter);
     if (trendWindow_)
         trendWindow_->setMeterText(meter);
 }

@@ -1,6 +1,7 @@
 #include "settings_dialog.h"
 
 #include "platform/qt/settings_file.h"
+#include "ui/settings/alarms_page.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -40,6 +41,7 @@ SettingsDialog::SettingsDialog(SettingsFile& file, const Settings& current, QWid
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->addTab(createSensorPage(), QStringLiteral("Sensor"));
+    tabs_->addTab(alarmsPage_ = new AlarmsPage(settings_.alarms), QStringLiteral("Alarms"));
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("problem"));
@@ -92,13 +94,14 @@ void SettingsDialog::accept()
     values.insert(QLatin1String(settings_key::keepTotal),
                   keepTotal_->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
     values.insert(QLatin1String(settings_key::retentionDays), retentionDays_->text());
+    alarmsPage_->addValues(&values);
     QVector<SettingsProblem> problems;
     const Settings entered = settingsFromValues(values, &problems);
 
     if (!problems.isEmpty()) {
-        const QMap<QString, std::pair<QString, QLineEdit*>> fields = {
-            {QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_}},
-            {QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_}}};
+        QMap<QString, std::pair<QString, QLineEdit*>> fields = alarmsPage_->fields();
+        fields.insert(QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_});
+        fields.insert(QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_});
         QStringList sentences;
         for (const SettingsProblem& problem : problems)
             sentences.append(fieldSentence(fields.value(problem.key).first, problem));
@@ -115,6 +118,9 @@ void SettingsDialog::accept()
     Settings result = settings_;
     result.sensor = entered.sensor;
     result.store.retentionDays = entered.store.retentionDays;
+    result.alarms = entered.alarms;
+    // The page always gives every key: the section is there once saved with a rule.
+    result.alarms.inFile = settings_.alarms.inFile || !entered.alarms.sameRules(AlarmSettings{});
     QString error;
     if (!file_.save(result, &error)) {
         showProblem(error);

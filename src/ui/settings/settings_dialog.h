@@ -1,7 +1,7 @@
 #pragma once
-// The Settings dialog: a tab a subject ("Sensor" now; later "Alarms",
-// "MQTT"). OK checks every field as the settings file's values are checked;
-// a field that cannot be used is named, with the reason, in a sentence under
+// The Settings dialog: a tab a subject ("Sensor", "Alarms"; later "MQTT").
+// OK checks every field as the settings file's values are checked; a field
+// that cannot be used is named, with the reason, in a sentence under
 // the fields, and the dialog stays open. Otherwise OK saves to the settings
 // file: a failed save is shown in the same place and the dialog stays open;
 // a save that succeeds accepts the dialog. Cancel saves nothing.
@@ -18,6 +18,7 @@ class QTabWidget;
 
 namespace tavelin {
 
+class AlarmsPage;
 class SettingsFile;
 
 class SettingsDialog : public QDialog {
@@ -41,6 +42,7 @@ private:
     QLineEdit* pulsesPerLiter_ = nullptr;
     QCheckBox* keepTotal_ = nullptr;
     QLineEdit* retentionDays_ = nullptr;
+    AlarmsPage* alarmsPage_ = nullptr;
     QLabel* problem_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
