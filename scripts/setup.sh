@@ -13,6 +13,7 @@ packages=(
   python3
   at-spi2-core dbus python3-pyatspi
   dpkg-dev desktop-file-utils appstream lintian groff-base librsvg2-bin
+  libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

@@ -2,6 +2,8 @@
 // The operator's settings, as read from the settings file. Every default is
 // the program's behaviour without a file.
 
+#include "settings/mqtt_settings.h"
+
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -20,6 +22,7 @@ struct StoreSettings {
 struct Settings {
     SensorSettings sensor;
     StoreSettings store;
+    MqttSettings mqtt;
 };
 
 // A value in the file that could not be used, and what was used instead.
@@ -35,6 +38,16 @@ namespace settings_key {
 constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
 constexpr const char* keepTotal = "sensor/keep_total";
 constexpr const char* retentionDays = "store/retention_days";
+constexpr const char* mqttUrl = "mqtt/url";
+constexpr const char* mqttDeviceId = "mqtt/device_id";
+constexpr const char* mqttTopicPrefix = "mqtt/topic_prefix";
+constexpr const char* mqttUsername = "mqtt/username";
+constexpr const char* mqttPasswordFile = "mqtt/password_file";
+constexpr const char* mqttCaFile = "mqtt/ca_file";
+constexpr const char* mqttCertFile = "mqtt/cert_file";
+constexpr const char* mqttKeyFile = "mqtt/key_file";
+constexpr const char* mqttInsecureSkipVerify = "mqtt/insecure_skip_verify";
+constexpr const char* mqttDiscoveryPrefix = "mqtt/discovery_prefix";
 } // namespace settings_key
 
 // The settings from the file's values, keyed "section/key" as QSettings keys

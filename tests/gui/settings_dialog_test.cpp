@@ -104,7 +104,7 @@ struct DialogCase {
     const char* written;  // the file afterwards; nullptr: as it was
 };
 
-const char kOldFile[] = "[mqtt]\nurl=mqtt://x\n\n[sensor]\npulses_per_liter=5000\n";
+const char kOldFile[] = "[historian]\nurl=http://x\n\n[sensor]\npulses_per_liter=5000\n";
 
 class DialogRows : public ::testing::TestWithParam<DialogCase> {};
 
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialogCase{"OkGoodValuesWritesTheFile", "450.25", true, "2", QDialogButtonBox::Ok, DialogCase::NoFile, true, "",
                    "[sensor]\nkeep_total=true\npulses_per_liter=450.25\n\n[store]\nretention_days=2\n"},
         DialogCase{"OkKeepsOtherKeys", " 7000 ", false, "0.25", QDialogButtonBox::Ok, DialogCase::OldFile, true, "",
-                   "[mqtt]\nurl=mqtt://x\n\n[sensor]\nkeep_total=false\npulses_per_liter=7000\n\n"
+                   "[historian]\nurl=http://x\n\n[sensor]\nkeep_total=false\npulses_per_liter=7000\n\n"
                    "[store]\nretention_days=0.25\n"},
         DialogCase{"OkBadKStays", "abc", true, "2", QDialogButtonBox::Ok, DialogCase::OldFile, false,
                    "Pulses per liter: \"abc\" is not a number.", nullptr},

@@ -24,7 +24,8 @@ namespace tavelin {
 // a reader (--show-totals) read while the program writes.
 //
 // A store is readings(seq, utc_ms, ...) with an index on utc_ms, and
-// store_info(key, value) holding when it was made and its schema version.
+// store_info(key, value) holding when it was made, its schema version and
+// how far each delivery stream has come ("delivered/mqtt_state").
 
 namespace {
 
@@ -256,6 +257,23 @@ std::optional<StoredReading> SqliteReadingsStore::newest()
 QVector<StoredReading> SqliteReadingsStore::readingsSince(std::int64_t utcMs)
 {
     return isOpen() ? noted(statements_->since(utcMs)) : QVector<StoredReading>();
+}
+
+QVector<StoredReading> SqliteReadingsStore::readingsAfter(std::int64_t seq, int maxRows)
+{
+    return isOpen() && maxRows > 0 ? noted(statements_->after(seq, maxRows)) : QVector<StoredReading>();
+}
+
+std::optional<std::int64_t> SqliteReadingsStore::deliveredUpTo(const QString& stream)
+{
+    return isOpen() ? noted(statements_->infoNumber(QStringLiteral("delivered/") + stream)) : std::nullopt;
+}
+
+bool SqliteReadingsStore::setDeliveredUpTo(const QString& stream, std::int64_t seq)
+{
+    if (!isOpen() || readOnly_)
+        return false;
+    return noted(statements_->setInfoNumber(QStringLiteral("delivered/") + stream, seq));
 }
 
 std::int64_t SqliteReadingsStore::readingCount()

@@ -28,6 +28,7 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     connectHandlers();
     createMenu();
     instrument_.restoreTotal();
+    MqttPublisher::follow(mqtt_, instrument_, this);
     loggingSwitch_ = std::make_unique<LoggingSwitch>(instrument_.logWriter(), *StatusBar1_, services.fileDialog, this);
 }
 
@@ -90,6 +91,7 @@ void frmmain::shutDown()
     if (shutDown_)
         return;
     shutDown_ = true;
+    mqtt_.reset(); // "offline", while the store is still there
     instrument_.shutDown(); // the timers, the log file, the port
     if (loggingSwitch_)
         loggingSwitch_->closeDialog();

@@ -4,9 +4,10 @@
 // instrument (the module's port, the sampling timer tmrRd, the logging timer
 // tmrLogger, the store), and its handlers are the operator's controls that
 // drive it. Its context menu chooses the port, opens the trend window, the
-// settings and a calibration run.
+// settings and a calibration run, and says how MQTT stands.
 
 #include "instrument/instrument.h"
+#include "instrument/mqtt_publisher.h"
 #include "sensor/sensor_display.h"
 #include "settings/settings.h"
 
@@ -75,6 +76,8 @@ public:
     // What the store remembers of earlier runs: the trend's last 24 hours.
     void restoreFromStore();
     Instrument& instrument() { return instrument_; }
+    // The broker connection while [mqtt] names one; none otherwise.
+    MqttPublisher* mqtt() const { return mqtt_.get(); }
 
     // Handlers.
     void CWButton1_Click();
@@ -116,6 +119,7 @@ private:
 
     Services services_;
     Instrument instrument_;
+    std::unique_ptr<MqttPublisher> mqtt_; // ends before the instrument it publishes
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;

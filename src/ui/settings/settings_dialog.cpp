@@ -1,6 +1,7 @@
 #include "settings_dialog.h"
 
 #include "platform/qt/settings_file.h"
+#include "ui/settings/mqtt_settings_page.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -40,6 +41,7 @@ SettingsDialog::SettingsDialog(SettingsFile& file, const Settings& current, QWid
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->addTab(createSensorPage(), QStringLiteral("Sensor"));
+    tabs_->addTab(mqttPage_ = new MqttSettingsPage(settings_.mqtt), QStringLiteral("MQTT"));
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("problem"));
@@ -78,6 +80,11 @@ QWidget* SettingsDialog::createSensorPage()
     return page;
 }
 
+void SettingsDialog::showMqttStatus(const MqttPublisher* publisher)
+{
+    mqttPage_->showStatus(publisher);
+}
+
 void SettingsDialog::showProblem(const QString& text)
 {
     problem_->setText(text);
@@ -92,13 +99,14 @@ void SettingsDialog::accept()
     values.insert(QLatin1String(settings_key::keepTotal),
                   keepTotal_->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
     values.insert(QLatin1String(settings_key::retentionDays), retentionDays_->text());
+    mqttPage_->addValues(&values);
     QVector<SettingsProblem> problems;
     const Settings entered = settingsFromValues(values, &problems);
 
     if (!problems.isEmpty()) {
-        const QMap<QString, std::pair<QString, QLineEdit*>> fields = {
-            {QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_}},
-            {QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_}}};
+        QMap<QString, std::pair<QString, QLineEdit*>> fields = mqttPage_->fields();
+        fields.insert(QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_});
+        fields.insert(QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_});
         QStringList sentences;
         for (const SettingsProblem& problem : problems)
             sentences.append(fieldSentence(fields.value(problem.key).first, problem));
@@ -115,6 +123,7 @@ void SettingsDialog::accept()
     Settings result = settings_;
     result.sensor = entered.sensor;
     result.store.retentionDays = entered.store.retentionDays;
+    result.mqtt = entered.mqtt;
     QString error;
     if (!file_.save(result, &error)) {
         showProblem(error);

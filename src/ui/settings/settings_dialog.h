@@ -1,6 +1,5 @@
 #pragma once
-// The Settings dialog: a tab a subject ("Sensor" now; later "Alarms",
-// "MQTT"). OK checks every field as the settings file's values are checked;
+// The Settings dialog: a tab a subject ("Sensor", "MQTT"; later "Alarms"). OK checks every field as the settings file's values are checked;
 // a field that cannot be used is named, with the reason, in a sentence under
 // the fields, and the dialog stays open. Otherwise OK saves to the settings
 // file: a failed save is shown in the same place and the dialog stays open;
@@ -18,6 +17,8 @@ class QTabWidget;
 
 namespace tavelin {
 
+class MqttPublisher;
+class MqttSettingsPage;
 class SettingsFile;
 
 class SettingsDialog : public QDialog {
@@ -29,6 +30,8 @@ public:
     Settings settings() const { return settings_; }
 
     void accept() override; // OK
+    // The MQTT page follows the publisher's status; none: MQTT is off.
+    void showMqttStatus(const MqttPublisher* publisher);
 
 private:
     QWidget* createSensorPage();
@@ -41,6 +44,7 @@ private:
     QLineEdit* pulsesPerLiter_ = nullptr;
     QCheckBox* keepTotal_ = nullptr;
     QLineEdit* retentionDays_ = nullptr;
+    MqttSettingsPage* mqttPage_ = nullptr;
     QLabel* problem_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
