@@ -4,11 +4,11 @@
 #include "mqtt/mqtt_outbox.h"
 #include "mqtt/mqtt_payloads.h"
 #include "platform/qt/mosquitto_client.h"
+#include "platform/qt/mqtt_pump.h"
 #include "platform/readings_store.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -51,8 +51,14 @@ MqttPublisher::MqttPublisher(Instrument& instrument, QObject* parent)
     }
 
     const MqttTopics topics = mqttTopics(settings_, QSysInfo::machineHostName());
+    pump_ = new MqttPump([this](const MqttCondition& condition) { conditionChanged(condition); },
+                         [this] {
+                             if (readings_ && readings_->lostToRetention() != facts_.lostToRetention)
+                                 updateStatus();
+                         },
+                         this);
     MosquittoClient::Options options{settings_, endpoint, topics.deviceId, topics.status};
-    client_ = new MosquittoClient(options, *this, this);
+    client_ = new MosquittoClient(options, *pump_, this);
     session_ = std::make_unique<MqttSession>(*client_, topics, QCoreApplication::applicationVersion());
     auto readingsSource = [store, &instrument](std::int64_t seq, int maxEntries) {
         QVector<OutboxEntry> entries;
@@ -65,6 +71,7 @@ MqttPublisher::MqttPublisher(Instrument& instrument, QObject* parent)
     readings_ = std::make_unique<MqttOutbox>(*store, QLatin1String(kReadingsStream), topics.state, readingsSource,
                                              *client_, instrument_.storeRecorder().lastSeq().value_or(0));
     session_->addOutbox(readings_.get());
+    pump_->setSession(session_.get());
     instrument_.addListener(this);
     client_->start();
 }
@@ -76,6 +83,7 @@ MqttPublisher::~MqttPublisher()
     instrument_.removeListener(this);
     readings_->saveCursor();
     client_->finish(session_->topics().status, MqttSession::offlinePayload(), kOfflineTimeoutMs);
+    pump_->setSession(nullptr);
 }
 
 QString MqttPublisher::menuLine() const
@@ -84,48 +92,10 @@ QString MqttPublisher::menuLine() const
     return mqttMenuLine(status_, readings_ ? newest - readings_->delivered() : 0);
 }
 
+// Once the sampling cycle that stored the reading is over.
 void MqttPublisher::sampleAccepted(const MeasurementState&)
 {
-    schedulePump();
-}
-
-// Once the sampling cycle that stored the reading is over.
-void MqttPublisher::schedulePump()
-{
-    if (pumpScheduled_)
-        return;
-    pumpScheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        pumpScheduled_ = false;
-        pump();
-    });
-}
-
-void MqttPublisher::pump()
-{
-    session_->pump();
-    if (readings_->lostToRetention() != facts_.lostToRetention)
-        updateStatus();
-}
-
-void MqttPublisher::connected()
-{
-    session_->connected();
-}
-
-void MqttPublisher::disconnected()
-{
-    session_->disconnected();
-}
-
-void MqttPublisher::acknowledged(int messageId)
-{
-    session_->acknowledged(messageId);
-}
-
-void MqttPublisher::messageArrived(const QString& topic, const QByteArray& payload)
-{
-    session_->messageArrived(topic, payload);
+    pump_->request();
 }
 
 void MqttPublisher::conditionChanged(const MqttCondition& condition)
@@ -136,11 +106,6 @@ void MqttPublisher::conditionChanged(const MqttCondition& condition)
         return;
     facts_.condition = condition;
     updateStatus();
-}
-
-void MqttPublisher::passDone()
-{
-    pump();
 }
 
 void MqttPublisher::updateStatus()

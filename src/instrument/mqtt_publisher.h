@@ -8,7 +8,6 @@
 // after its sampling cycle is over. Qt Core and libmosquitto only, for the
 // window and the service alike.
 
-#include "mqtt/mqtt_connection.h"
 #include "mqtt/mqtt_session.h"
 #include "mqtt/mqtt_status.h"
 #include "sensor/sample_listener.h"
@@ -23,8 +22,9 @@ namespace tavelin {
 class Instrument;
 class MosquittoClient;
 class MqttOutbox;
+class MqttPump;
 
-class MqttPublisher : public QObject, public SampleListener, public MqttConnectionEvents {
+class MqttPublisher : public QObject, public SampleListener {
     Q_OBJECT
 public:
     // The stream of the store whose cursor says what the broker has.
@@ -48,30 +48,22 @@ public:
 
     void sampleAccepted(const MeasurementState& state) override;
 
-    void connected() override;
-    void disconnected() override;
-    void acknowledged(int messageId) override;
-    void messageArrived(const QString& topic, const QByteArray& payload) override;
-    void conditionChanged(const MqttCondition& condition) override;
-    void passDone() override;
-
 Q_SIGNALS:
     void statusChanged(const QString& status);
 
 private:
     MqttPublisher(Instrument& instrument, QObject* parent);
-    void schedulePump();
-    void pump();
+    void conditionChanged(const MqttCondition& condition);
     void updateStatus();
 
     Instrument& instrument_;
     MqttSettings settings_;
     MqttStatusFacts facts_;
     QString status_;
+    MqttPump* pump_ = nullptr;
+    MosquittoClient* client_ = nullptr;
     std::unique_ptr<MqttSession> session_;
     std::unique_ptr<MqttOutbox> readings_;
-    MosquittoClient* client_ = nullptr;
-    bool pumpScheduled_ = false;
 };
 
 } // namespace tavelin

@@ -57,11 +57,11 @@ void MqttOutbox::advance()
     }
 }
 
-int MqttOutbox::pump()
+int MqttOutbox::pump(int maxEntries)
 {
     int sent = 0;
-    while (connected_ && inFlight_ < window_) {
-        const int room = int(window_ - inFlight_);
+    while (connected_ && inFlight_ < window_ && sent < maxEntries) {
+        const int room = int(std::min<std::int64_t>(window_ - inFlight_, maxEntries - sent));
         const QVector<OutboxEntry> entries = source_(sentUpTo_, room);
         for (const OutboxEntry& entry : entries) {
             if (entry.seq > sentUpTo_ + 1) { // removed by retention before it went out

@@ -41,8 +41,9 @@ public:
     void disconnected();
     // Ids that are not this stream's are ignored.
     void acknowledged(int messageId);
-    // Publishes what the window has room for, oldest first; returns how many.
-    int pump();
+    // Publishes what the window has room for, oldest first, at most
+    // maxEntries; returns how many.
+    int pump(int maxEntries = kDefaultWindow);
     // Writes the cursor to the store when it moved.
     void saveCursor();
 

@@ -50,18 +50,20 @@ void MqttSession::publishDiscovery()
         connection_.publish(message.topic, message.payload, true);
 }
 
-void MqttSession::pump()
+int MqttSession::pump(int maxEntries)
 {
     for (MqttOutbox* outbox : outboxes_)
         outbox->saveCursor();
     if (!connected_)
-        return;
+        return 0;
     if (discoveryAsked_) {
         discoveryAsked_ = false;
         publishDiscovery();
     }
+    int sent = 0;
     for (MqttOutbox* outbox : outboxes_)
-        outbox->pump();
+        sent += outbox->pump(maxEntries - sent);
+    return sent;
 }
 
 } // namespace tavelin

@@ -31,8 +31,9 @@ public:
     void acknowledged(int messageId);
     void messageArrived(const QString& topic, const QByteArray& payload);
     // Saves the cursors that moved, sends discovery when it was asked for, and
-    // what the outboxes have room for.
-    void pump();
+    // what the outboxes have room for, at most maxEntries of them; returns
+    // how many entries went.
+    int pump(int maxEntries);
 
     bool isConnected() const { return connected_; }
     const MqttTopics& topics() const { return topics_; }

@@ -29,8 +29,8 @@ bool parseMqttUrl(const QString& text, MqttEndpoint* endpoint, QString* reason)
         return false;
     }
     if (!url.userInfo().isEmpty()) {
-        *reason = QStringLiteral("names a user: put the user name in username and the password in a file named "
-                                 "by password_file");
+        *reason = QStringLiteral("an address with a user name in it (put the user name in username and the "
+                                 "password in a file named by password_file)");
         return false;
     }
     endpoint->tls = scheme == QLatin1String("mqtts");

@@ -164,8 +164,12 @@ def status_lines(s):
         return [line.strip() for line in log if line.startswith("tavelin: MQTT:")]
 
 
-def wait_status(s, text, timeout=30.0):
-    return wait_until(lambda: any(text in line for line in status_lines(s)), timeout, "the status %r" % text)
+def status_count(s, text):
+    return sum(1 for line in status_lines(s) if text in line)
+
+
+def wait_status(s, text, timeout=30.0, more_than=0):
+    return wait_until(lambda: status_count(s, text) > more_than, timeout, "the status %r" % text)
 
 
 def newest_stored(s):
@@ -186,12 +190,12 @@ def stop_and_check_delivery(s, sub, broker, timeout=60.0):
                "every seq up to %d at the subscriber" % last)
     seqs = sub.seqs()
     runs = 1 + sum(1 for a, b in zip(seqs, seqs[1:]) if b <= a)
-    connections = sum(1 for line in status_lines(s) if "MQTT: connected to" in line)
+    connections = status_count(s, "MQTT: connected to")
     check(runs <= connections + broker.starts,
           "%d increasing runs for %d connections and %d broker starts" % (runs, connections, broker.starts))
     print("seq 1..%d delivered: %d messages in %d runs, %d connections, %d broker starts"
           % (last, len(seqs), runs, connections, broker.starts))
-    return seqs
+    return seqs, connections
 
 
 def start_sampling(s):
@@ -209,7 +213,7 @@ def case_consecutive(paths, broker):
             check(retained(broker, STATUS_TOPIC, 1) == [(STATUS_TOPIC, "online")], "status is not online")
             start_sampling(s)
             time.sleep(8)
-            seqs = stop_and_check_delivery(s, sub, broker)
+            seqs, _ = stop_and_check_delivery(s, sub, broker)
             check(seqs == list(range(1, len(seqs) + 1)), "seq not consecutive: %s" % seqs)
             state = sub.payloads()[-1]
             check(sorted(state) == ["flow_l_min", "frequency_hz", "meter_l", "seq", "total_l", "ts"], state)
@@ -257,12 +261,14 @@ def case_broker_killed(paths, broker):
             start_sampling(s)
             for _ in range(2):
                 time.sleep(6)
+                lost = status_count(s, "lost")
                 broker.signal(signal.SIGKILL)
-                wait_status(s, "lost", 30)
+                wait_status(s, "lost", 30, more_than=lost)
                 time.sleep(4)
                 broker.start()
             time.sleep(6)
-            stop_and_check_delivery(s, sub, broker)
+            _, connections = stop_and_check_delivery(s, sub, broker)
+            check(connections == 3, "%d connections for two broker restarts" % connections)
     finally:
         sub.end()
 

@@ -233,6 +233,11 @@ TEST_F(SettingsFileTest, FileWithoutPermissionGivesTheDefaultsAndSaysSo)
 
 // --- Saving ------------------------------------------------------------------
 
+// What a save writes for MQTT left off.
+#define DEFAULT_MQTT_SECTION \
+    "[mqtt]\nca_file=\ncert_file=\ndevice_id=\ndiscovery_prefix=homeassistant\ninsecure_skip_verify=false\n" \
+    "key_file=\npassword_file=\ntopic_prefix=tavelin\nurl=\nusername=\n\n"
+
 TEST_F(SettingsFileTest, SaveKeepsOtherKeysAndSectionsAndWritesOurValues)
 {
     const QString file = path(QStringLiteral("tavelin.conf"));
@@ -266,8 +271,8 @@ TEST_F(SettingsFileTest, SaveMakesTheMissingFolderAndTheFile)
     const QString file = path(QStringLiteral("config/tavelin/tavelin.conf"));
     QString error;
     ASSERT_TRUE(SettingsFile(file).save(Settings{}, &error)) << error.toStdString();
-    EXPECT_EQ(contentsOf(file), QByteArray("[sensor]\nkeep_total=false\npulses_per_liter=6900\n\n"
-                                           "[store]\nretention_days=7\n"));
+    EXPECT_EQ(contentsOf(file), QByteArray(DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=false\npulses_per_liter=6900\n\n"
+                                                                "[store]\nretention_days=7\n"));
 }
 
 TEST_F(SettingsFileTest, SaveOverAFileWithUnreadableLinesSucceeds)

@@ -72,7 +72,7 @@ TEST(MqttSession, NoDiscoveryPrefixNoConfigsAndNoSubscription)
     MqttSession session(connection, topicsFor(""), QStringLiteral("1.2.3"));
     session.connected();
     session.messageArrived(QStringLiteral("/status"), "online");
-    session.pump();
+    session.pump(64);
     EXPECT_EQ(topicsOf(connection), std::vector<std::string>{"plant/flow/line-2/status (retained)"});
     EXPECT_TRUE(connection.subscriptions.isEmpty());
 }
@@ -96,8 +96,8 @@ TEST_P(DiscoveryStatus, OnlyOnlineOnTheStatusTopicPublishesDiscoveryAgainOnce)
     connection.published.clear();
     for (int i = 0; i < c.times; ++i)
         session.messageArrived(QString::fromLatin1(c.topic), c.payload);
-    session.pump();
-    session.pump();
+    session.pump(64);
+    session.pump(64);
     EXPECT_EQ(connection.published.size(), c.republished ? 4 : 0);
 }
 
@@ -118,7 +118,7 @@ TEST(MqttSession, DiscoveryAskedWhileDisconnectedIsNotSent)
     FakeMqttConnection connection;
     MqttSession session(connection, topicsFor("ha"), QStringLiteral("1.2.3"));
     session.messageArrived(QStringLiteral("ha/status"), "online");
-    session.pump();
+    session.pump(64);
     EXPECT_TRUE(connection.published.isEmpty());
 }
 
@@ -141,12 +141,12 @@ TEST(MqttSession, ReadingsFollowTheStatusAndAcknowledgementsReachTheOutbox)
         connection, 0);
     session.addOutbox(&outbox);
     session.connected();
-    session.pump();
+    session.pump(64);
     EXPECT_EQ(connection.seqs(state), (std::vector<std::int64_t>{1, 2, 3}));
     EXPECT_EQ(connection.published.first().topic, session.topics().status);
     for (std::int64_t seq : {1, 2})
         session.acknowledged(connection.idOf(state, seq));
-    session.pump(); // saves the cursor
+    session.pump(64); // saves the cursor
     EXPECT_EQ(store.deliveredUpTo(QStringLiteral("mqtt_state")), 2);
 }
 

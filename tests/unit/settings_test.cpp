@@ -280,8 +280,8 @@ TEST_P(MqttValues, UsesAddressesAndTopicsThatWorkAndReportsTheRest)
 }
 
 const char kNotMqtt[] = "not an MQTT address (mqtt://host[:port] or mqtts://host[:port])";
-const char kUserInUrl[] = "names a user: put the user name in username and the password in a file named by "
-                          "password_file";
+const char kUserInUrl[] = "an address with a user name in it (put the user name in username and the password in "
+                          "a file named by password_file)";
 
 INSTANTIATE_TEST_SUITE_P(
     Mqtt, MqttValues,

@@ -41,9 +41,15 @@ QString socketFailure(int fd)
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error != 0)
         return qt_error_string(error);
     char byte = 0;
-    if (::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
-        return QStringLiteral("the broker closed the connection");
-    return QString();
+    if (::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) != 0)
+        return QString();
+    // Closed: by the broker, or never connected (the TLS handshake's first
+    // write has already taken the reason).
+    sockaddr_storage peer{};
+    socklen_t peerSize = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0)
+        return qt_error_string(ECONNREFUSED);
+    return QStringLiteral("the broker closed the connection");
 }
 
 void initialiseLibrary()
