@@ -81,9 +81,8 @@ MqttPublisher::~MqttPublisher()
     if (!client_)
         return;
     instrument_.removeListener(this);
-    readings_->saveCursor();
     client_->finish(session_->topics().status, MqttSession::offlinePayload(), kOfflineTimeoutMs);
-    pump_->setSession(nullptr);
+    pump_->setSession(nullptr); // saves the cursor
 }
 
 QString MqttPublisher::menuLine() const

@@ -50,10 +50,14 @@ void MqttSession::publishDiscovery()
         connection_.publish(message.topic, message.payload, true);
 }
 
-int MqttSession::pump(int maxEntries)
+void MqttSession::saveCursors()
 {
     for (MqttOutbox* outbox : outboxes_)
         outbox->saveCursor();
+}
+
+int MqttSession::pump(int maxEntries)
+{
     if (!connected_)
         return 0;
     if (discoveryAsked_) {

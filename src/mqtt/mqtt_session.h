@@ -30,10 +30,11 @@ public:
     void disconnected();
     void acknowledged(int messageId);
     void messageArrived(const QString& topic, const QByteArray& payload);
-    // Saves the cursors that moved, sends discovery when it was asked for, and
-    // what the outboxes have room for, at most maxEntries of them; returns
-    // how many entries went.
+    // Sends discovery when it was asked for, and what the outboxes have room
+    // for, at most maxEntries of them; returns how many entries went.
     int pump(int maxEntries);
+    // Writes the cursors that moved to the store.
+    void saveCursors();
 
     bool isConnected() const { return connected_; }
     const MqttTopics& topics() const { return topics_; }

@@ -1,5 +1,6 @@
 #include "platform/qt/mosquitto_client.h"
 
+#include "platform/qt/mosquitto_failures.h"
 #include "platform/qt/mosquitto_options.h"
 
 #include <QElapsedTimer>
@@ -9,7 +10,6 @@
 #include <mosquitto.h>
 #include <arpa/inet.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 namespace tavelin {
 
@@ -20,36 +20,6 @@ bool isNumericHost(const QString& host)
     in6_addr address{};
     const QByteArray text = host.toLatin1();
     return inet_pton(AF_INET, text.constData(), &address) == 1 || inet_pton(AF_INET6, text.constData(), &address) == 1;
-}
-
-// libmosquitto's sentences as part of ours: without their full stop.
-QString libraryText(const char* text)
-{
-    QString line = QString::fromUtf8(text).trimmed();
-    if (line.endsWith(QLatin1Char('.')))
-        line.chop(1);
-    return line;
-}
-
-// Why the socket is no longer usable: a connection that failed (libmosquitto's
-// TLS connect reads a refused socket as "nothing yet" and would be woken for
-// it again and again), or one the broker closed. Empty while it is usable.
-QString socketFailure(int fd)
-{
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error != 0)
-        return qt_error_string(error);
-    char byte = 0;
-    if (::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) != 0)
-        return QString();
-    // Closed: by the broker, or never connected (the TLS handshake's first
-    // write has already taken the reason).
-    sockaddr_storage peer{};
-    socklen_t peerSize = sizeof peer;
-    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0)
-        return qt_error_string(ECONNREFUSED);
-    return QStringLiteral("the broker closed the connection");
 }
 
 void initialiseLibrary()
@@ -122,7 +92,7 @@ void MosquittoClient::connectResolved()
                                            options_.endpoint.port, options_.keepAliveSeconds);
     const int savedErrno = errno;
     if (rc != MOSQ_ERR_SUCCESS) {
-        ended(failureOf(rc, savedErrno));
+        ended(mosquittoFailure(rc, savedErrno, false, options_.endpoint.tls, lastError_));
         return;
     }
     watchSocket();
@@ -169,31 +139,14 @@ void MosquittoClient::afterPass(int rc, int savedErrno)
         return;
     const bool open = mosquitto_socket(mosq_) >= 0;
     if (rc != MOSQ_ERR_SUCCESS || !open) {
-        ended(refusal_ ? *refusal_ : failureOf(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc, savedErrno));
+        ended(refusal_ ? *refusal_
+                       : mosquittoFailure(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc, savedErrno, connected_,
+                                          options_.endpoint.tls, lastError_));
         return;
     }
     events_.passDone();
     if (mosq_ && writer_)
         writer_->setEnabled(mosquitto_want_write(mosq_));
-}
-
-MqttCondition MosquittoClient::failureOf(int rc, int savedErrno) const
-{
-    if (connected_) {
-        const QString why = rc == MOSQ_ERR_ERRNO ? qt_error_string(savedErrno)
-                          : rc == MOSQ_ERR_KEEPALIVE ? QStringLiteral("the broker stopped answering")
-                                                     : libraryText(mosquitto_strerror(rc));
-        return {MqttState::Lost, why};
-    }
-    if (rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_TLS_HANDSHAKE || (options_.endpoint.tls && !lastError_.isEmpty()))
-        return {MqttState::TlsFailure, lastError_.isEmpty() ? libraryText(mosquitto_strerror(rc)) : lastError_};
-    if (rc == MOSQ_ERR_EAI)
-        return {MqttState::UnknownHost, libraryText(mosquitto_strerror(rc))};
-    if (rc == MOSQ_ERR_ERRNO)
-        return {MqttState::Unreachable, qt_error_string(savedErrno)};
-    if (rc == MOSQ_ERR_KEEPALIVE)
-        return {MqttState::Unreachable, QStringLiteral("no answer to the login")};
-    return {MqttState::Unreachable, libraryText(mosquitto_strerror(rc))};
 }
 
 void MosquittoClient::ended(const MqttCondition& condition)

@@ -58,7 +58,6 @@ private:
     // tried again later; writing is watched while there is something to write.
     void afterPass(int rc, int savedErrno);
     void ended(const MqttCondition& condition);
-    MqttCondition failureOf(int rc, int savedErrno) const;
     void report(const MqttCondition& condition);
     void dropHandle();
 

@@ -10,6 +10,19 @@ MqttPump::MqttPump(ConditionHandler onCondition, std::function<void()> afterPump
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &MqttPump::pump);
+    save_.setInterval(kCursorSaveMs);
+    connect(&save_, &QTimer::timeout, this, [this] { session_->saveCursors(); });
+}
+
+void MqttPump::setSession(MqttSession* session)
+{
+    if (session_)
+        session_->saveCursors();
+    session_ = session;
+    if (session_)
+        save_.start();
+    else
+        save_.stop();
 }
 
 void MqttPump::request()
@@ -37,6 +50,7 @@ void MqttPump::connected()
 void MqttPump::disconnected()
 {
     session_->disconnected();
+    session_->saveCursors();
     backlog_ = false;
 }
 
