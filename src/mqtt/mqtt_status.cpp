@@ -36,6 +36,12 @@ QString conditionText(const MqttStatusFacts& f)
     return QString();
 }
 
+QString readingsText(std::int64_t count)
+{
+    return count == 1 ? QStringLiteral("1 reading")
+                      : QStringLiteral("%1 readings").arg(QLocale().toString(qlonglong(count)));
+}
+
 } // namespace
 
 QString mqttStatusText(const MqttStatusFacts& facts)
@@ -45,8 +51,8 @@ QString mqttStatusText(const MqttStatusFacts& facts)
     if (state != MqttState::Connected && state != MqttState::Connecting)
         text += QStringLiteral("; readings wait in the store");
     if (facts.lostToRetention > 0)
-        text += QStringLiteral("; %1 readings left the store (retention) before they could be delivered")
-                    .arg(QLocale().toString(qlonglong(facts.lostToRetention)));
+        text += QStringLiteral("; %1 left the store (retention) before they could be delivered")
+                    .arg(readingsText(facts.lostToRetention));
     return text;
 }
 
@@ -54,7 +60,7 @@ QString mqttMenuLine(const QString& status, std::int64_t waiting)
 {
     if (waiting <= 0)
         return status;
-    return QStringLiteral("%1; %2 readings to deliver").arg(status, QLocale().toString(qlonglong(waiting)));
+    return QStringLiteral("%1; %2 to deliver").arg(status, readingsText(waiting));
 }
 
 } // namespace tavelin

@@ -83,8 +83,9 @@ class Broker:
         self.starts = 0
 
     def start(self):
+        # In the test's own process group: a test killed on its time-out takes it along.
         self.process = subprocess.Popen(["mosquitto", "-c", self.conf], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL, start_new_session=True)
+                                        stderr=subprocess.DEVNULL)
         self.starts += 1
 
         def listening():
@@ -118,7 +119,7 @@ class Subscriber:
             self.process = subprocess.Popen(
                 ["mosquitto_sub", "-h", "127.0.0.1", "-p", str(broker.plain), "-u", USER, "-P", PASSWORD,
                  "-c", "-i", "tavelin-test-" + name, "-q", "1", "-t", topic], stdout=out,
-                stderr=subprocess.DEVNULL, start_new_session=True)
+                stderr=subprocess.DEVNULL)
 
     def seqs(self):
         with open(self.path) as f:
@@ -355,6 +356,7 @@ CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_"
 
 
 def main():
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("ended by SIGTERM"))  # the brokers are ended on the way out
     parser = argparse.ArgumentParser(add_help=False)
     parser.add_argument("--case", required=True, choices=sorted(CASES))
     parser.add_argument("--stop-seconds", type=int, default=60)
