@@ -112,6 +112,8 @@ void MosquittoClient::watchSocket()
 
 void MosquittoClient::readable()
 {
+    if (!mosq_)
+        return;
     const QString failure = socketFailure(mosquitto_socket(mosq_));
     if (!failure.isEmpty()) {
         ended({connected_ ? MqttState::Lost : MqttState::Unreachable, failure});
@@ -123,12 +125,16 @@ void MosquittoClient::readable()
 
 void MosquittoClient::writable()
 {
+    if (!mosq_)
+        return;
     const int rc = mosquitto_loop_write(mosq_, 1);
     afterPass(rc, errno);
 }
 
 void MosquittoClient::misc()
 {
+    if (!mosq_)
+        return;
     const int rc = mosquitto_loop_misc(mosq_);
     afterPass(rc, errno);
 }
