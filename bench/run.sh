@@ -45,6 +45,10 @@
 #    window, a QwtKnob, a QwtSlider, a QSerialPort open on the simulator's
 #    pseudo-terminal); start-up, memory and idle CPU are taken from it in the
 #    same run, so the ratios show what the instrument costs beyond the stack.
+#  - MQTT: bench/mqtt-replay starts a mosquitto of its own on loopback and
+#    replays a store of 86 400 readings with the program's outbox and client
+#    (time, RSS, CPU, lateness of a 5 ms timer beside it), then times single
+#    readings from the store's commit to a subscriber (p50/p99).
 #
 # Each program runs alone on its own private Xvfb display. The whole run takes
 # about 9 minutes (20 with --long); keep the machine otherwise quiet.
@@ -58,14 +62,15 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,50p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,54p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
 
 echo "bench: building (Release) in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target tavelin tavelind tavelin-sim cycle-latency trend-cost store-commit alarm-cost reference-program >/dev/null
+cmake --build "$build" -j2 --target tavelin tavelind tavelin-sim cycle-latency trend-cost store-commit alarm-cost mqtt-replay \
+  reference-program >/dev/null
 
 mkdir -p "$work"
 xvfb_pid=""
@@ -97,3 +102,9 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 cd "$root/bench"
 python3 measure.py --bin "$build/bin" --work "$work" "${args[@]}"
+
+# MQTT: a day's backlog replayed to a local broker, then reading-to-subscriber
+# latency (name value unit lines).
+echo
+echo "MQTT (bench/mqtt_replay_main.cpp):"
+"$build/bin/mqtt-replay"

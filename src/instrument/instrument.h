@@ -68,6 +68,7 @@ public:
     // Told of each accepted reading after the store, the trend and a
     // calibration run; told of each sampling tick once its cycle is over.
     void addListener(SampleListener* listener) { listeners_.add(listener); }
+    void removeListener(SampleListener* listener) { listeners_.remove(listener); }
     void addTickListener(std::function<void()> listener) { tickListeners_.push_back(std::move(listener)); }
 
     // The readings store from now on, when it is opened after the instrument

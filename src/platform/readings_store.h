@@ -45,6 +45,13 @@ public:
     virtual std::optional<StoredReading> newest() = 0;
     // The readings at or after utcMs, oldest first.
     virtual QVector<StoredReading> readingsSince(std::int64_t utcMs) = 0;
+    // At most maxRows readings with a sequence number above seq, in order.
+    virtual QVector<StoredReading> readingsAfter(std::int64_t seq, int maxRows) = 0;
+    // How far a stream of the store ("mqtt_state") has been delivered: every
+    // entry up to this sequence number; nothing before the stream's first
+    // delivery. Kept in the store itself, so that a restart resumes.
+    virtual std::optional<std::int64_t> deliveredUpTo(const QString& stream) = 0;
+    virtual bool setDeliveredUpTo(const QString& stream, std::int64_t seq) = 0;
     virtual std::int64_t readingCount() = 0;
     // When the store was made (milliseconds since the epoch); 0 when not open.
     virtual std::int64_t createdUtcMs() = 0;

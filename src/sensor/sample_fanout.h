@@ -4,6 +4,7 @@
 
 #include "sensor/sample_listener.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tavelin {
@@ -11,6 +12,10 @@ namespace tavelin {
 class SampleFanout : public SampleListener {
 public:
     void add(SampleListener* listener) { listeners_.push_back(listener); }
+    void remove(SampleListener* listener)
+    {
+        listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+    }
     void sampleAccepted(const MeasurementState& state) override
     {
         for (SampleListener* listener : listeners_)

@@ -3,6 +3,8 @@
 #include "settings/setting_readers.h"
 
 #include <QLocale>
+#include <QPair>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <cmath>
@@ -50,6 +52,79 @@ void readLoggingSettings(const QMap<QString, QString>& values, LoggingSettings* 
                           QStringLiteral("not one of 60, 30, 15, 10, 5, 2, 1 and 0.5 seconds")});
 }
 
+// A text value, checked by problemOf (which returns why it cannot be used);
+// trimmed, since a blank at either end is never meant.
+template <typename Check>
+void readTextSetting(const QMap<QString, QString>& values, const char* key, Check problemOf, QString* target,
+                     QVector<SettingsProblem>* problems)
+{
+    const auto it = values.constFind(QLatin1String(key));
+    if (it == values.constEnd())
+        return;
+    const QString text = it.value().trimmed();
+    const QString reason = problemOf(text);
+    if (reason.isEmpty()) {
+        *target = text;
+        return;
+    }
+    if (problems)
+        problems->append({QLatin1String(key), it.value(), QLatin1Char('"') + *target + QLatin1Char('"'), reason});
+}
+
+const auto kAnyText = [](const QString&) { return QString(); };
+
+// An address with a password in it is never repeated whole.
+QString withoutPassword(QString url)
+{
+    static const QRegularExpression password(QStringLiteral("(://[^/@]*:)[^/@]*@"));
+    return url.replace(password, QStringLiteral("\\1***@"));
+}
+
+void readMqttSettings(const QMap<QString, QString>& values, MqttSettings* mqtt, QVector<SettingsProblem>* problems)
+{
+    const int before = problems ? problems->size() : 0;
+    readTextSetting(
+        values, settings_key::mqttUrl,
+        [](const QString& url) {
+            MqttEndpoint endpoint;
+            QString reason;
+            return url.isEmpty() || parseMqttUrl(url, &endpoint, &reason) ? QString() : reason;
+        },
+        &mqtt->url, problems);
+    if (problems && problems->size() > before)
+        problems->last().value = withoutPassword(problems->last().value);
+    readTextSetting(values, settings_key::mqttDeviceId, deviceIdProblem, &mqtt->deviceId, problems);
+    readTextSetting(
+        values, settings_key::mqttTopicPrefix, [](const QString& p) { return topicPrefixProblem(p, false); },
+        &mqtt->topicPrefix, problems);
+    readTextSetting(values, settings_key::mqttUsername, kAnyText, &mqtt->username, problems);
+    readTextSetting(values, settings_key::mqttPasswordFile, kAnyText, &mqtt->passwordFile, problems);
+    readTextSetting(values, settings_key::mqttCaFile, kAnyText, &mqtt->caFile, problems);
+    readTextSetting(values, settings_key::mqttCertFile, kAnyText, &mqtt->certFile, problems);
+    readTextSetting(values, settings_key::mqttKeyFile, kAnyText, &mqtt->keyFile, problems);
+    readBooleanSetting(values, settings_key::mqttInsecureSkipVerify, &mqtt->insecureSkipVerify, problems);
+    readTextSetting(
+        values, settings_key::mqttDiscoveryPrefix, [](const QString& p) { return topicPrefixProblem(p, true); },
+        &mqtt->discoveryPrefix, problems);
+}
+
+void writeMqttSettings(const MqttSettings& mqtt, QMap<QString, QString>* values)
+{
+    const QList<QPair<const char*, QString>> texts = {
+        {settings_key::mqttUrl, mqtt.url},
+        {settings_key::mqttDeviceId, mqtt.deviceId},
+        {settings_key::mqttTopicPrefix, mqtt.topicPrefix},
+        {settings_key::mqttUsername, mqtt.username},
+        {settings_key::mqttPasswordFile, mqtt.passwordFile},
+        {settings_key::mqttCaFile, mqtt.caFile},
+        {settings_key::mqttCertFile, mqtt.certFile},
+        {settings_key::mqttKeyFile, mqtt.keyFile},
+        {settings_key::mqttInsecureSkipVerify, booleanText(mqtt.insecureSkipVerify)},
+        {settings_key::mqttDiscoveryPrefix, mqtt.discoveryPrefix}};
+    for (const auto& [key, text] : texts)
+        values->insert(QLatin1String(key), text);
+}
+
 // A value as quoted in a sentence: a long one is cut.
 QString quotedValue(const QString& value)
 {
@@ -73,6 +148,7 @@ Settings settingsFromValues(const QMap<QString, QString>& values, QVector<Settin
                        &settings.store.retentionDays, problems);
     readLoggingSettings(values, &settings.logging, problems);
     readAlarmSettings(values, &settings.alarms, problems);
+    readMqttSettings(values, &settings.mqtt, problems);
     return settings;
 }
 
@@ -101,6 +177,7 @@ QMap<QString, QString> valuesFromSettings(const Settings& settings)
     values.insert(QLatin1String(settings_key::keepTotal), booleanText(settings.sensor.keepTotal));
     values.insert(QLatin1String(settings_key::retentionDays), settingsNumberText(settings.store.retentionDays));
     addAlarmValues(settings.alarms, &values);
+    writeMqttSettings(settings.mqtt, &values);
     return values;
 }
 

@@ -2,8 +2,9 @@
 // The operator's settings, as read from the settings file. Every default is
 // the program's behaviour without a file.
 
-#include "platform/text_file_channel.h"
 #include "alarms/alarm_settings.h"
+#include "platform/text_file_channel.h"
+#include "settings/mqtt_settings.h"
 
 #include <QMap>
 #include <QString>
@@ -32,6 +33,7 @@ struct Settings {
     StoreSettings store;
     LoggingSettings logging;
     AlarmSettings alarms; // every rule off by default
+    MqttSettings mqtt;
 };
 
 // A value in the file that could not be used, and what was used instead.
@@ -50,6 +52,16 @@ constexpr const char* retentionDays = "store/retention_days";
 constexpr const char* logFile = "logging/file";
 constexpr const char* logMode = "logging/mode";
 constexpr const char* logIntervalS = "logging/interval_s";
+constexpr const char* mqttUrl = "mqtt/url";
+constexpr const char* mqttDeviceId = "mqtt/device_id";
+constexpr const char* mqttTopicPrefix = "mqtt/topic_prefix";
+constexpr const char* mqttUsername = "mqtt/username";
+constexpr const char* mqttPasswordFile = "mqtt/password_file";
+constexpr const char* mqttCaFile = "mqtt/ca_file";
+constexpr const char* mqttCertFile = "mqtt/cert_file";
+constexpr const char* mqttKeyFile = "mqtt/key_file";
+constexpr const char* mqttInsecureSkipVerify = "mqtt/insecure_skip_verify";
+constexpr const char* mqttDiscoveryPrefix = "mqtt/discovery_prefix";
 } // namespace settings_key
 
 // The settings from the file's values, keyed "section/key" as QSettings keys

@@ -2,10 +2,12 @@
 // A readings store held in memory, keeping the real store's rules: the next
 // sequence number follows the newest, and removal never takes the newest.
 // Appends (of readings and of alarm events) fail while failAppends is set;
-// every removal request is recorded.
+// every removal request is recorded, and so is every write of a delivery
+// cursor.
 
 #include "platform/readings_store.h"
 
+#include <QMap>
 #include <QPair>
 
 #include <algorithm>
@@ -35,6 +37,24 @@ public:
                      [utcMs](const StoredReading& r) { return r.utcMs >= utcMs; });
         return since;
     }
+    QVector<StoredReading> readingsAfter(std::int64_t seq, int maxRows) override
+    {
+        QVector<StoredReading> after;
+        for (const StoredReading& r : rows)
+            if (r.seq > seq && after.size() < maxRows)
+                after.append(r);
+        return after;
+    }
+    std::optional<std::int64_t> deliveredUpTo(const QString& stream) override
+    {
+        return cursors.contains(stream) ? std::optional<std::int64_t>(cursors.value(stream)) : std::nullopt;
+    }
+    bool setDeliveredUpTo(const QString& stream, std::int64_t seq) override
+    {
+        cursors.insert(stream, seq);
+        ++cursorWrites;
+        return true;
+    }
     std::int64_t readingCount() override { return rows.size(); }
     std::int64_t createdUtcMs() override { return createdMs; }
     int removeOlderThan(std::int64_t utcMs, int maxRows) override
@@ -61,6 +81,8 @@ public:
     QVector<StoredReading> rows;
     QVector<StoredAlarmEvent> alarmEvents;
     QVector<QPair<std::int64_t, int>> removals; // (cutoff, maxRows) per request
+    QMap<QString, std::int64_t> cursors;
+    int cursorWrites = 0;
     bool failAppends = false;
     QString error = QStringLiteral("database or disk is full");
     QString path = QStringLiteral("/var/lib/tavelin/readings.db");

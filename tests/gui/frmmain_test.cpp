@@ -15,10 +15,12 @@
 #include "ui/trend/trend_window.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QSignalSpy>
@@ -246,6 +248,29 @@ TEST(MainWindow, WithoutKeepTotalTheStoreLeavesThePanelAsItWas)
     store.rows.append(earlier);
     Window m(&store);
     EXPECT_EQ(m.text("liters"), QStringLiteral("000"));
+}
+
+TEST(MainWindow, ContextMenuTellsHowMqttStandsOnlyWhileABrokerIsSet)
+{
+    FakeReadingsStore store;
+    const auto menuLine = [](Window& m) {
+        Q_EMIT m.w->findChild<QMenu*>(QStringLiteral("mnuContext"))->aboutToShow();
+        auto* line = m.w->findChild<QAction*>(QStringLiteral("mnuMqtt"));
+        return line && line->isVisible() ? line->text() : QString();
+    };
+    Window off(&store);
+    EXPECT_EQ(off.w->mqtt(), nullptr);
+    EXPECT_EQ(menuLine(off), QString());
+
+    Settings settings;
+    settings.mqtt.url = QStringLiteral("mqtt://127.0.0.1:1"); // nothing listens there
+    Window on(&store, nullptr, settings);
+    ASSERT_NE(on.w->mqtt(), nullptr);
+    on.click("CWButton1");
+    on.tick("*+00690.00\r");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return on.w->mqtt()->status().contains(QLatin1String("cannot reach")); }, 5000));
+    EXPECT_EQ(menuLine(on).toStdString(),
+              "MQTT: cannot reach 127.0.0.1:1 (Connection refused); readings wait in the store; 1 reading to deliver");
 }
 
 TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)

@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "[sensor]\npulses_per_liter=450.25\nkeep_total=yes\n\n[store]\nretention_days=0.5\n",
                  settings(450.25, true, 0.5), ""},
         LoadCase{"QuotesCommentsAndOtherSections", LoadCase::File,
-                 "[mqtt]\nurl=mqtt://x\n; a comment\n[sensor]\npulses_per_liter=\"5000\" ; from the data sheet\n"
+                 "[historian]\nurl=http://x\n; a comment\n[sensor]\npulses_per_liter=\"5000\" ; from the data sheet\n"
                  "keep_total = TRUE\n",
                  settings(5000, true, 7), ""},
         LoadCase{"BadValue", LoadCase::File, "[sensor]\npulses_per_liter=abc\n[store]\nretention_days=3\n",
@@ -233,16 +233,21 @@ TEST_F(SettingsFileTest, FileWithoutPermissionGivesTheDefaultsAndSaysSo)
 
 // --- Saving ------------------------------------------------------------------
 
+// What a save writes for MQTT left off.
+#define DEFAULT_MQTT_SECTION \
+    "[mqtt]\nca_file=\ncert_file=\ndevice_id=\ndiscovery_prefix=homeassistant\ninsecure_skip_verify=false\n" \
+    "key_file=\npassword_file=\ntopic_prefix=tavelin\nurl=\nusername=\n\n"
+
 TEST_F(SettingsFileTest, SaveKeepsOtherKeysAndSectionsAndWritesOurValues)
 {
     const QString file = path(QStringLiteral("tavelin.conf"));
-    makeFile(file, "[mqtt]\nurl=mqtt://x\ntopic=caf\xC3\xA9/flow\n\n[alarms]\nhigh=12.5\n\n"
+    makeFile(file, "[historian]\nurl=http://x\ntopic=caf\xC3\xA9/flow\n\n[alarms]\nhigh=12.5\n\n"
                    "[sensor]\npulses_per_liter=6900\nfuture_key=kept\n");
     QString error;
     ASSERT_TRUE(SettingsFile(file).save(settings(450.25, true, 0.5), &error)) << error.toStdString();
 
     const QByteArray written = contentsOf(file);
-    EXPECT_TRUE(written.contains("url=mqtt://x\n")) << written.toStdString();
+    EXPECT_TRUE(written.contains("url=http://x\n")) << written.toStdString();
     EXPECT_TRUE(written.contains("topic=caf\xC3\xA9/flow\n")) << written.toStdString(); // UTF-8 as it was
     EXPECT_TRUE(written.contains("[alarms]\nhigh=12.5\n")) << written.toStdString();
     EXPECT_TRUE(written.contains("future_key=kept\n")) << written.toStdString();
@@ -251,7 +256,7 @@ TEST_F(SettingsFileTest, SaveKeepsOtherKeysAndSectionsAndWritesOurValues)
     EXPECT_TRUE(written.contains("[store]\nretention_days=0.5\n")) << written.toStdString();
 
     QSettings ini(file, QSettings::IniFormat);
-    EXPECT_EQ(ini.value("mqtt/url").toString().toStdString(), "mqtt://x");
+    EXPECT_EQ(ini.value("historian/url").toString().toStdString(), "http://x");
     EXPECT_EQ(ini.value("alarms/high").toString().toStdString(), "12.5");
 
     const SettingsFile::Loaded loaded = SettingsFile(file).load();
@@ -266,8 +271,8 @@ TEST_F(SettingsFileTest, SaveMakesTheMissingFolderAndTheFile)
     const QString file = path(QStringLiteral("config/tavelin/tavelin.conf"));
     QString error;
     ASSERT_TRUE(SettingsFile(file).save(Settings{}, &error)) << error.toStdString();
-    EXPECT_EQ(contentsOf(file), QByteArray("[sensor]\nkeep_total=false\npulses_per_liter=6900\n\n"
-                                           "[store]\nretention_days=7\n"));
+    EXPECT_EQ(contentsOf(file), QByteArray(DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=false\npulses_per_liter=6900\n\n"
+                                                                "[store]\nretention_days=7\n"));
 }
 
 TEST_F(SettingsFileTest, SaveOverAFileWithUnreadableLinesSucceeds)
@@ -275,13 +280,13 @@ TEST_F(SettingsFileTest, SaveOverAFileWithUnreadableLinesSucceeds)
     // QSettings keeps the first error it meets: the line it cannot read must
     // not be taken for a failed write.
     const QString file = path(QStringLiteral("tavelin.conf"));
-    makeFile(file, "# my settings\n[mqtt]\nurl=mqtt://x\n[sensor]\npulses_per_liter=1\n");
+    makeFile(file, "# my settings\n[historian]\nurl=http://x\n[sensor]\npulses_per_liter=1\n");
     QString error;
     ASSERT_TRUE(SettingsFile(file).save(settings(2, false, 7), &error)) << error.toStdString();
     const SettingsFile::Loaded loaded = SettingsFile(file).load();
     expectSettings(loaded.settings, settings(2, false, 7));
     EXPECT_EQ(loaded.report.toStdString(), ""); // the line is gone with the save
-    EXPECT_TRUE(contentsOf(file).contains("url=mqtt://x\n"));
+    EXPECT_TRUE(contentsOf(file).contains("url=http://x\n"));
 }
 
 TEST_F(SettingsFileTest, SavedValuesAreLoadedInTheSameProcess)
@@ -311,7 +316,7 @@ TEST_P(SaveFailure, SaysWhyAndLeavesTheOldFile)
 {
     const FailureCase& c = GetParam();
     const QString file = path(QString::fromUtf8(c.fileName));
-    const QByteArray old("[mqtt]\nurl=mqtt://x\n\n[sensor]\npulses_per_liter=1234\n");
+    const QByteArray old("[historian]\nurl=http://x\n\n[sensor]\npulses_per_liter=1234\n");
     switch (c.obstacle) {
     case FailureCase::PathIsFolder:
         ASSERT_TRUE(QDir().mkpath(file));
@@ -407,7 +412,7 @@ TEST_F(SettingsFileTest, SaveIntoAReadOnlyFolderFailsAndLeavesTheOldFile)
 TEST_F(SettingsFileTest, SaveRefusesAFileItCannotReadRatherThanLoseItsKeys)
 {
     const QString file = path(QStringLiteral("tavelin.conf"));
-    const QByteArray old("[mqtt]\nurl=mqtt://x\n");
+    const QByteArray old("[historian]\nurl=http://x\n");
     makeFile(file, old);
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0200), 0); // write only
 

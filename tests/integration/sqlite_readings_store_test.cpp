@@ -45,6 +45,35 @@ TEST_F(SqliteReadingsStoreTest, ReadingsAndTheirSequenceLastAcrossReopening)
     EXPECT_EQ(newest->utcMs, 4000);
 }
 
+TEST_F(SqliteReadingsStoreTest, ReadingsAfterASeqAndDeliveryCursorsLastAcrossReopening)
+{
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        for (std::int64_t t = 1000; t <= 6000; t += 1000)
+            store->append(readingAt(t));
+        EXPECT_EQ(seqsOf(store->readingsAfter(2, 3)), (std::vector<std::int64_t>{3, 4, 5}));
+        EXPECT_EQ(seqsOf(store->readingsAfter(5, 100)), std::vector<std::int64_t>{6});
+        EXPECT_EQ(seqsOf(store->readingsAfter(6, 100)), std::vector<std::int64_t>{});
+        EXPECT_EQ(seqsOf(store->readingsAfter(0, 0)), std::vector<std::int64_t>{});
+        EXPECT_EQ(store->deliveredUpTo(QStringLiteral("mqtt_state")), std::nullopt);
+        EXPECT_TRUE(store->setDeliveredUpTo(QStringLiteral("mqtt_state"), 3));
+        EXPECT_TRUE(store->setDeliveredUpTo(QStringLiteral("mqtt_state"), 4));
+        EXPECT_TRUE(store->setDeliveredUpTo(QStringLiteral("mqtt_alarm"), 9007199254740993)); // beyond a double
+        EXPECT_EQ(store->removeOlderThan(3500, 100), 3); // retention passes the cursor by
+        EXPECT_EQ(seqsOf(store->readingsAfter(0, 2)), (std::vector<std::int64_t>{4, 5}));
+    }
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->deliveredUpTo(QStringLiteral("mqtt_state")), 4);
+    EXPECT_EQ(store->deliveredUpTo(QStringLiteral("mqtt_alarm")), 9007199254740993);
+    QString error;
+    auto reader = SqliteReadingsStore::openReadOnly(store->filePath(), &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_EQ(reader->deliveredUpTo(QStringLiteral("mqtt_state")), 4);
+    EXPECT_FALSE(reader->setDeliveredUpTo(QStringLiteral("mqtt_state"), 5));
+}
+
 TEST_F(SqliteReadingsStoreTest, ReadingsSinceATimeComeBackWholeOldestFirst)
 {
     auto store = openStore();

@@ -30,14 +30,16 @@ QString reasonOf(const QSqlError& error)
 }
 
 SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db)
-    : insert_(db), newest_(db), since_(db), count_(db), anyOld_(db), removeOld_(db), insertAlarmEvent_(db)
+    : insert_(db), newest_(db), since_(db), after_(db), count_(db), anyOld_(db), removeOld_(db), readInfo_(db),
+      writeInfo_(db), insertAlarmEvent_(db)
 {
 }
 
 bool SqliteReadingStatements::prepare()
 {
     const QString columns = QLatin1String(kColumns);
-    for (QSqlQuery* query : {&insert_, &newest_, &since_, &count_, &anyOld_, &removeOld_})
+    const auto queries = {&insert_, &newest_, &since_, &after_, &count_, &anyOld_, &removeOld_, &readInfo_, &writeInfo_};
+    for (QSqlQuery* query : queries)
         query->setForwardOnly(true);
     // The newest row is never removed, so MAX(seq) + 1 carries the sequence
     // on across restarts and removals.
@@ -47,6 +49,9 @@ bool SqliteReadingStatements::prepare()
                             .arg(columns))
         && newest_.prepare(QStringLiteral("SELECT %1 FROM readings ORDER BY seq DESC LIMIT 1").arg(columns))
         && since_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE utc_ms >= ? ORDER BY seq").arg(columns))
+        && after_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE seq > ? ORDER BY seq LIMIT ?").arg(columns))
+        && readInfo_.prepare(QStringLiteral("SELECT value FROM store_info WHERE key = ?"))
+        && writeInfo_.prepare(QStringLiteral("INSERT OR REPLACE INTO store_info(key, value) VALUES (?, ?)"))
         && count_.prepare(QStringLiteral("SELECT COUNT(*) FROM readings"))
         && anyOld_.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM readings WHERE utc_ms < ? "
                                           "AND seq < (SELECT MAX(seq) FROM readings))"))
@@ -54,7 +59,7 @@ bool SqliteReadingStatements::prepare()
                                              "WHERE utc_ms < ? AND seq < (SELECT MAX(seq) FROM readings) "
                                              "ORDER BY utc_ms LIMIT ?)"));
     if (!prepared) {
-        for (const QSqlQuery* query : {&insert_, &newest_, &since_, &count_, &anyOld_, &removeOld_}) {
+        for (const QSqlQuery* query : queries) {
             if (query->lastError().isValid()) {
                 fail(*query);
                 break;
@@ -136,6 +141,45 @@ QVector<StoredReading> SqliteReadingStatements::since(std::int64_t utcMs)
         readings.append(readingFrom(since_));
     since_.finish();
     return readings;
+}
+
+QVector<StoredReading> SqliteReadingStatements::after(std::int64_t seq, int maxRows)
+{
+    error_.clear();
+    QVector<StoredReading> readings;
+    after_.bindValue(0, static_cast<qint64>(seq));
+    after_.bindValue(1, maxRows);
+    if (!after_.exec())
+        fail(after_);
+    while (after_.next())
+        readings.append(readingFrom(after_));
+    after_.finish();
+    return readings;
+}
+
+std::optional<std::int64_t> SqliteReadingStatements::infoNumber(const QString& key)
+{
+    error_.clear();
+    std::optional<std::int64_t> value;
+    readInfo_.bindValue(0, key);
+    if (!readInfo_.exec())
+        fail(readInfo_);
+    else if (readInfo_.next())
+        value = readInfo_.value(0).toLongLong();
+    readInfo_.finish();
+    return value;
+}
+
+bool SqliteReadingStatements::setInfoNumber(const QString& key, std::int64_t value)
+{
+    error_.clear();
+    writeInfo_.bindValue(0, key);
+    writeInfo_.bindValue(1, static_cast<qint64>(value));
+    const bool written = writeInfo_.exec();
+    if (!written)
+        fail(writeInfo_);
+    writeInfo_.finish();
+    return written;
 }
 
 std::int64_t SqliteReadingStatements::count()

@@ -22,6 +22,9 @@ public:
     std::optional<std::int64_t> append(const StoredReading& reading);
     std::optional<StoredReading> newest();
     QVector<StoredReading> since(std::int64_t utcMs);
+    QVector<StoredReading> after(std::int64_t seq, int maxRows);
+    std::optional<std::int64_t> infoNumber(const QString& key);
+    bool setInfoNumber(const QString& key, std::int64_t value);
     std::int64_t count();
     int removeOlderThan(std::int64_t utcMs, int maxRows);
     // Stores the event and returns its seq. Prepared at the first event, so
@@ -34,7 +37,7 @@ public:
 private:
     void fail(const QSqlQuery& query);
 
-    QSqlQuery insert_, newest_, since_, count_, anyOld_, removeOld_, insertAlarmEvent_;
+    QSqlQuery insert_, newest_, since_, after_, count_, anyOld_, removeOld_, readInfo_, writeInfo_, insertAlarmEvent_;
     bool alarmEventPrepared_ = false;
     QString error_;
 };

@@ -25,9 +25,10 @@ namespace tavelin {
 //
 // A store is readings(seq, utc_ms, ...) with an index on utc_ms,
 // alarm_events(seq, utc_ms, alarm, event, value, threshold), and
-// store_info(key, value) holding when it was made and its schema version.
-// A store made before alarm_events gets the table when next opened for
-// writing; read only, it is read without it.
+// store_info(key, value) holding when it was made, its schema version and
+// how far each delivery stream has come ("delivered/mqtt_state"). A store
+// made before alarm_events gets the table when next opened for writing;
+// read only, it is read without it.
 
 namespace {
 
@@ -272,6 +273,23 @@ std::optional<StoredReading> SqliteReadingsStore::newest()
 QVector<StoredReading> SqliteReadingsStore::readingsSince(std::int64_t utcMs)
 {
     return isOpen() ? noted(statements_->since(utcMs)) : QVector<StoredReading>();
+}
+
+QVector<StoredReading> SqliteReadingsStore::readingsAfter(std::int64_t seq, int maxRows)
+{
+    return isOpen() && maxRows > 0 ? noted(statements_->after(seq, maxRows)) : QVector<StoredReading>();
+}
+
+std::optional<std::int64_t> SqliteReadingsStore::deliveredUpTo(const QString& stream)
+{
+    return isOpen() ? noted(statements_->infoNumber(QStringLiteral("delivered/") + stream)) : std::nullopt;
+}
+
+bool SqliteReadingsStore::setDeliveredUpTo(const QString& stream, std::int64_t seq)
+{
+    if (!isOpen() || readOnly_)
+        return false;
+    return noted(statements_->setInfoNumber(QStringLiteral("delivered/") + stream, seq));
 }
 
 std::int64_t SqliteReadingsStore::readingCount()

@@ -45,6 +45,9 @@ public:
     std::optional<std::int64_t> append(const StoredReading& reading) override;
     std::optional<StoredReading> newest() override;
     QVector<StoredReading> readingsSince(std::int64_t utcMs) override;
+    QVector<StoredReading> readingsAfter(std::int64_t seq, int maxRows) override;
+    std::optional<std::int64_t> deliveredUpTo(const QString& stream) override;
+    bool setDeliveredUpTo(const QString& stream, std::int64_t seq) override;
     std::int64_t readingCount() override;
     std::int64_t createdUtcMs() override { return createdUtcMs_; }
     int removeOlderThan(std::int64_t utcMs, int maxRows) override;

@@ -95,6 +95,7 @@ void frmmain::shutDown()
     if (shutDown_)
         return;
     shutDown_ = true;
+    mqtt_.reset(); // "offline", while the store is still there
     instrument_.shutDown(); // the timers, the log file, the port
     if (loggingSwitch_)
         loggingSwitch_->closeDialog();

@@ -4,9 +4,11 @@
 // instrument (the module's port, the sampling timer tmrRd, the logging timer
 // tmrLogger, the store), and its handlers are the operator's controls that
 // drive it. Its context menu chooses the port, opens the trend window, the
-// settings and a calibration run, and acknowledges alarms.
+// settings and a calibration run, acknowledges alarms, and says how MQTT
+// stands.
 
 #include "instrument/instrument.h"
+#include "instrument/mqtt_publisher.h"
 #include "sensor/sensor_display.h"
 #include "settings/settings.h"
 
@@ -80,6 +82,8 @@ public:
     // hours. The program opens the store once the window is on the screen.
     void useStore(ReadingsStore* store);
     Instrument& instrument() { return instrument_; }
+    // The broker connection while [mqtt] names one; none otherwise.
+    MqttPublisher* mqtt() const { return mqtt_.get(); }
 
     // Handlers.
     void CWButton1_Click();
@@ -121,6 +125,7 @@ private:
 
     Services services_;
     Instrument instrument_;
+    std::unique_ptr<MqttPublisher> mqtt_; // ends before the instrument it publishes
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;

@@ -37,8 +37,10 @@ void frmmain::createMenu()
 
     contextMenu_ = new MainContextMenu(
         {trendAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
-        [] { return availableSerialPorts(); },
-        [this] { return services_.MSComm1.deviceName(); }, [this] { return meterText(); }, this);
+        [] { return availableSerialPorts(); }, [this] { return services_.MSComm1.deviceName(); },
+        {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
+         {QStringLiteral("mnuMqtt"), [this] { return mqtt_ ? mqtt_->menuLine() : QString(); }}},
+        this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
     connect(contextMenu_, &MainContextMenu::aboutRequested, this, &frmmain::showAbout);
@@ -107,10 +109,12 @@ void frmmain::showSettings()
         return;
     }
     SettingsDialog dialog(*services_.settingsFile, instrument_.settings(), this);
-    if (dialog.exec() == QDialog::Accepted) {
-        instrument_.applySettings(dialog.settings());
-        alarmPanel_->rulesChanged();
-    }
+    dialog.showMqttStatus(mqtt_.get());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    instrument_.applySettings(dialog.settings());
+    alarmPanel_->rulesChanged();
+    MqttPublisher::follow(mqtt_, instrument_, this);
 }
 
 void frmmain::showCalibration()

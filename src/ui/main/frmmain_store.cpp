@@ -12,6 +12,8 @@ namespace tavelin {
 void frmmain::useStore(ReadingsStore* store)
 {
     instrument_.attachStore(store);
+    mqtt_.reset(); // the store is MQTT's outbox: publishing starts from it
+    MqttPublisher::follow(mqtt_, instrument_, this);
     instrument_.restoreTotal();
     instrument_.trend().restore(instrument_.history());
     readingKept();

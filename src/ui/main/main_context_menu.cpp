@@ -14,9 +14,8 @@ QString menuText(QString text)
 } // namespace
 
 MainContextMenu::MainContextMenu(const QList<QAction*>& commands, PortLister listPorts, CurrentPort currentPort,
-                                 MeterLine meterLine, QWidget* parent)
-    : QMenu(parent), listPorts_(std::move(listPorts)), currentPort_(std::move(currentPort)),
-      meterLine_(std::move(meterLine))
+                                 const QList<InfoLine>& lines, QWidget* parent)
+    : QMenu(parent), listPorts_(std::move(listPorts)), currentPort_(std::move(currentPort))
 {
     setObjectName(QStringLiteral("mnuContext"));
     ports_ = addMenu(tr("&Serial port"));
@@ -25,10 +24,17 @@ MainContextMenu::MainContextMenu(const QList<QAction*>& commands, PortLister lis
     connect(this, &QMenu::aboutToShow, this, &MainContextMenu::refreshPorts);
     addActions(commands);
     addSeparator();
-    meter_ = addAction(meterLine_());
-    meter_->setObjectName(QStringLiteral("mnuMeter"));
-    meter_->setEnabled(false); // a reading, not a command
-    connect(this, &QMenu::aboutToShow, this, [this] { meter_->setText(menuText(meterLine_())); });
+    for (const InfoLine& line : lines) {
+        QAction* action = addAction(menuText(line.text()));
+        action->setObjectName(line.objectName);
+        action->setEnabled(false); // a reading, not a command
+        action->setVisible(!action->text().isEmpty());
+        const auto text = line.text;
+        connect(this, &QMenu::aboutToShow, action, [action, text] {
+            action->setText(menuText(text()));
+            action->setVisible(!action->text().isEmpty());
+        });
+    }
     addSeparator();
     addAction(tr("&About tavelin"), this, &MainContextMenu::aboutRequested);
 }

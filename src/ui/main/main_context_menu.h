@@ -2,8 +2,8 @@
 // The instrument window's context menu: "Serial port" (the ports that exist
 // now, read each time the menu opens, the current one checked, and "Other..."
 // for a typed path such as a pseudo-terminal), the window's commands
-// ("Trend...", "Settings...", "Calibrate..."), the meter total as a line of
-// its own, and "About tavelin". It shows only when asked for and adds nothing
+// ("Trend...", "Settings...", "Calibrate..."), lines that tell rather than
+// do (the meter total, how MQTT stands), and "About tavelin". It shows only when asked for and adds nothing
 // to the panel.
 
 #include "platform/qt/serial_port_list.h"
@@ -19,10 +19,14 @@ class MainContextMenu : public QMenu {
 public:
     using PortLister = std::function<QList<SerialPortEntry>()>;
     using CurrentPort = std::function<QString()>;
-    using MeterLine = std::function<QString()>;
+    // A line read again each time the menu opens; hidden while its text is empty.
+    struct InfoLine {
+        QString objectName;
+        std::function<QString()> text;
+    };
 
     MainContextMenu(const QList<QAction*>& commands, PortLister listPorts, CurrentPort currentPort,
-                    MeterLine meterLine, QWidget* parent);
+                    const QList<InfoLine>& lines, QWidget* parent);
 
 Q_SIGNALS:
     void portChosen(const QString& path);
@@ -34,10 +38,8 @@ private:
     void addPort(const SerialPortEntry& port, bool current);
 
     QMenu* ports_;
-    QAction* meter_;
     PortLister listPorts_;
     CurrentPort currentPort_;
-    MeterLine meterLine_;
 };
 
 // What "About tavelin" says: version, the Qt and Qwt it runs with, license.

@@ -2,6 +2,7 @@
 
 #include "platform/qt/settings_file.h"
 #include "ui/settings/alarms_page.h"
+#include "ui/settings/mqtt_settings_page.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -42,6 +43,7 @@ SettingsDialog::SettingsDialog(SettingsFile& file, const Settings& current, QWid
     tabs_->setObjectName(QStringLiteral("tabs"));
     tabs_->addTab(createSensorPage(), QStringLiteral("Sensor"));
     tabs_->addTab(alarmsPage_ = new AlarmsPage(settings_.alarms), QStringLiteral("Alarms"));
+    tabs_->addTab(mqttPage_ = new MqttSettingsPage(settings_.mqtt), QStringLiteral("MQTT"));
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("problem"));
@@ -80,6 +82,11 @@ QWidget* SettingsDialog::createSensorPage()
     return page;
 }
 
+void SettingsDialog::showMqttStatus(const MqttPublisher* publisher)
+{
+    mqttPage_->showStatus(publisher);
+}
+
 void SettingsDialog::showProblem(const QString& text)
 {
     problem_->setText(text);
@@ -95,11 +102,15 @@ void SettingsDialog::accept()
                   keepTotal_->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
     values.insert(QLatin1String(settings_key::retentionDays), retentionDays_->text());
     alarmsPage_->addValues(&values);
+    mqttPage_->addValues(&values);
     QVector<SettingsProblem> problems;
     const Settings entered = settingsFromValues(values, &problems);
 
     if (!problems.isEmpty()) {
         QMap<QString, std::pair<QString, QLineEdit*>> fields = alarmsPage_->fields();
+        const QMap<QString, std::pair<QString, QLineEdit*>> mqttFields = mqttPage_->fields();
+        for (auto it = mqttFields.begin(); it != mqttFields.end(); ++it)
+            fields.insert(it.key(), it.value());
         fields.insert(QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_});
         fields.insert(QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_});
         QStringList sentences;
@@ -121,6 +132,7 @@ void SettingsDialog::accept()
     result.alarms = entered.alarms;
     // The page always gives every key: the section is there once saved with a rule.
     result.alarms.inFile = settings_.alarms.inFile || !entered.alarms.sameRules(AlarmSettings{});
+    result.mqtt = entered.mqtt;
     QString error;
     if (!file_.save(result, &error)) {
         showProblem(error);

@@ -1,5 +1,5 @@
 #pragma once
-// The Settings dialog: a tab a subject ("Sensor", "Alarms"; later "MQTT").
+// The Settings dialog: a tab a subject ("Sensor", "Alarms", "MQTT").
 // OK checks every field as the settings file's values are checked; a field
 // that cannot be used is named, with the reason, in a sentence under
 // the fields, and the dialog stays open. Otherwise OK saves to the settings
@@ -19,6 +19,8 @@ class QTabWidget;
 namespace tavelin {
 
 class AlarmsPage;
+class MqttPublisher;
+class MqttSettingsPage;
 class SettingsFile;
 
 class SettingsDialog : public QDialog {
@@ -30,6 +32,8 @@ public:
     Settings settings() const { return settings_; }
 
     void accept() override; // OK
+    // The MQTT page follows the publisher's status; none: MQTT is off.
+    void showMqttStatus(const MqttPublisher* publisher);
 
 private:
     QWidget* createSensorPage();
@@ -43,6 +47,7 @@ private:
     QCheckBox* keepTotal_ = nullptr;
     QLineEdit* retentionDays_ = nullptr;
     AlarmsPage* alarmsPage_ = nullptr;
+    MqttSettingsPage* mqttPage_ = nullptr;
     QLabel* problem_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };

@@ -1,0 +1,122 @@
+#include "instrument/mqtt_publisher.h"
+
+#include "instrument/instrument.h"
+#include "mqtt/mqtt_outbox.h"
+#include "mqtt/mqtt_payloads.h"
+#include "platform/qt/mosquitto_client.h"
+#include "platform/qt/mqtt_pump.h"
+#include "platform/readings_store.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+
+#include <cstdio>
+
+namespace tavelin {
+
+namespace {
+constexpr int kOfflineTimeoutMs = 1000;
+} // namespace
+
+std::unique_ptr<MqttPublisher> MqttPublisher::attach(Instrument& instrument, QObject* parent)
+{
+    if (instrument.settings().mqtt.url.isEmpty())
+        return nullptr;
+    return std::unique_ptr<MqttPublisher>(new MqttPublisher(instrument, parent));
+}
+
+void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent)
+{
+    if (publisher && publisher->settings() == instrument.settings().mqtt)
+        return;
+    publisher.reset();
+    publisher = attach(instrument, parent);
+}
+
+MqttPublisher::MqttPublisher(Instrument& instrument, QObject* parent)
+    : QObject(parent), instrument_(instrument), settings_(instrument.settings().mqtt)
+{
+    MqttEndpoint endpoint;
+    QString reason;
+    const bool usable = parseMqttUrl(settings_.url, &endpoint, &reason);
+    facts_.endpoint = usable ? endpointText(endpoint) : settings_.url;
+    facts_.tls = endpoint.tls;
+    facts_.insecure = endpoint.tls && settings_.insecureSkipVerify;
+    ReadingsStore* store = instrument_.store();
+    if (!usable || !store || !store->isOpen()) {
+        conditionChanged({MqttState::Unusable, usable ? QStringLiteral("readings are not published: there is no "
+                                                                       "readings store to send them from")
+                                                      : QStringLiteral("the url %1 is %2").arg(settings_.url, reason)});
+        return;
+    }
+
+    const MqttTopics topics = mqttTopics(settings_, QSysInfo::machineHostName());
+    pump_ = new MqttPump([this](const MqttCondition& condition) { conditionChanged(condition); },
+                         [this] {
+                             if (readings_ && readings_->lostToRetention() != facts_.lostToRetention)
+                                 updateStatus();
+                         },
+                         this);
+    MosquittoClient::Options options{settings_, endpoint, topics.deviceId, topics.status};
+    client_ = new MosquittoClient(options, *pump_, this);
+    session_ = std::make_unique<MqttSession>(*client_, topics, QCoreApplication::applicationVersion());
+    auto readingsSource = [store, &instrument](std::int64_t seq, int maxEntries) {
+        QVector<OutboxEntry> entries;
+        const double pulsesPerLiter = instrument.pulsesPerLiter();
+        for (const StoredReading& reading : store->readingsAfter(seq, maxEntries))
+            entries.append({reading.seq, stateJson(reading, pulsesPerLiter)});
+        return entries;
+    };
+    // A store that never published before starts with the readings from now on.
+    readings_ = std::make_unique<MqttOutbox>(*store, QLatin1String(kReadingsStream), topics.state, readingsSource,
+                                             *client_, instrument_.storeRecorder().lastSeq().value_or(0));
+    session_->addOutbox(readings_.get());
+    pump_->setSession(session_.get());
+    instrument_.addListener(this);
+    client_->start();
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    if (!client_)
+        return;
+    instrument_.removeListener(this);
+    client_->finish(session_->topics().status, MqttSession::offlinePayload(), kOfflineTimeoutMs);
+    pump_->setSession(nullptr); // saves the cursor
+}
+
+QString MqttPublisher::menuLine() const
+{
+    const std::int64_t newest = instrument_.storeRecorder().lastSeq().value_or(0);
+    return mqttMenuLine(status_, readings_ ? newest - readings_->delivered() : 0);
+}
+
+// Once the sampling cycle that stored the reading is over.
+void MqttPublisher::sampleAccepted(const MeasurementState&)
+{
+    pump_->request();
+}
+
+void MqttPublisher::conditionChanged(const MqttCondition& condition)
+{
+    // A new attempt keeps the line that says why the last one failed.
+    if (condition.state == MqttState::Connecting && !status_.isEmpty()
+        && facts_.condition.state != MqttState::Connected)
+        return;
+    facts_.condition = condition;
+    updateStatus();
+}
+
+void MqttPublisher::updateStatus()
+{
+    if (readings_)
+        facts_.lostToRetention = readings_->lostToRetention();
+    const QString status = mqttStatusText(facts_);
+    if (status == status_)
+        return;
+    status_ = status;
+    std::fprintf(stderr, "tavelin: %s\n", qPrintable(status_));
+    Q_EMIT statusChanged(status_);
+}
+
+} // namespace tavelin

@@ -1,0 +1,69 @@
+#pragma once
+// Publishes an instrument's readings to an MQTT broker, attached with one
+// call: every reading the store keeps goes out on the state topic, at least
+// once and in order, through broker outages and restarts of the program (up
+// to the store's retention); the status topic says online and offline; Home
+// Assistant discovery describes the sensors. Nothing waits on the network:
+// the connection runs on the event loop, and what a reading starts runs
+// after its sampling cycle is over. Qt Core and libmosquitto only, for the
+// window and the service alike.
+
+#include "mqtt/mqtt_session.h"
+#include "mqtt/mqtt_status.h"
+#include "sensor/sample_listener.h"
+#include "settings/mqtt_settings.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace tavelin {
+
+class Instrument;
+class MosquittoClient;
+class MqttOutbox;
+class MqttPump;
+
+class MqttPublisher : public QObject, public SampleListener {
+    Q_OBJECT
+public:
+    // The stream of the store whose cursor says what the broker has.
+    static constexpr const char* kReadingsStream = "mqtt_state";
+
+    // Attaches a publisher on the instrument's [mqtt] settings; none while
+    // their url is empty.
+    static std::unique_ptr<MqttPublisher> attach(Instrument& instrument, QObject* parent = nullptr);
+    // Keeps publisher in step with the instrument's settings: made, remade or
+    // ended (offline published) as they say.
+    static void follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent);
+
+    // A clean end: "offline" published, the cursor saved, disconnected.
+    ~MqttPublisher() override;
+
+    const MqttSettings& settings() const { return settings_; }
+    // The status line, also written to standard error whenever it changes.
+    QString status() const { return status_; }
+    // The status with the readings not yet delivered.
+    QString menuLine() const;
+
+    void sampleAccepted(const MeasurementState& state) override;
+
+Q_SIGNALS:
+    void statusChanged(const QString& status);
+
+private:
+    MqttPublisher(Instrument& instrument, QObject* parent);
+    void conditionChanged(const MqttCondition& condition);
+    void updateStatus();
+
+    Instrument& instrument_;
+    MqttSettings settings_;
+    MqttStatusFacts facts_;
+    QString status_;
+    MqttPump* pump_ = nullptr;
+    MosquittoClient* client_ = nullptr;
+    std::unique_ptr<MqttSession> session_;
+    std::unique_ptr<MqttOutbox> readings_;
+};
+
+} // namespace tavelin

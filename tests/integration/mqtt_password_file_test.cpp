@@ -1,0 +1,70 @@
+// The broker password from its file: the first line alone, and a file that
+// others can read refused with the command that fixes it.
+#include "platform/qt/mqtt_password_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <string>
+#include <sys/stat.h>
+
+using namespace tavelin;
+
+namespace {
+
+struct PasswordCase {
+    const char* name;
+    const char* contents; // nullptr: no file
+    mode_t mode;
+    bool usable;
+    const char* password;
+    const char* problem; // {file} for the file's path
+};
+
+class PasswordFile : public ::testing::TestWithParam<PasswordCase> {};
+
+TEST_P(PasswordFile, ReadsThePrivateFileAndRefusesOthers)
+{
+    const PasswordCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mqtt-password"));
+    if (c.contents) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.contents);
+        file.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
+    }
+    QByteArray password("untouched");
+    QString problem;
+    EXPECT_EQ(readPasswordFile(path, &password, &problem), c.usable);
+    if (c.usable) {
+        EXPECT_EQ(password.toStdString(), c.password);
+        return;
+    }
+    std::string expected = c.problem;
+    for (auto at = expected.find("{file}"); at != std::string::npos; at = expected.find("{file}"))
+        expected.replace(at, 6, path.toStdString());
+    EXPECT_EQ(problem.toStdString(), expected);
+    EXPECT_EQ(problem.indexOf(QStringLiteral("s3cret")), -1);
+}
+
+const char kShared[] = "the password file {file} can be read by others than its owner, so it is not used; make it "
+                       "private with: chmod 600 {file}";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PasswordFile,
+    ::testing::Values(PasswordCase{"FirstLineWithoutItsEnd", "s3cret\nsecond line\n", 0600, true, "s3cret", ""},
+                      PasswordCase{"WindowsLineEnd", "s3cret\r\n", 0400, true, "s3cret", ""},
+                      PasswordCase{"NoLineEnd", "s3cret", 0600, true, "s3cret", ""},
+                      PasswordCase{"Empty", "", 0600, true, "", ""},
+                      PasswordCase{"GroupReads", "s3cret\n", 0640, false, "", kShared},
+                      PasswordCase{"OthersRead", "s3cret\n", 0604, false, "", kShared},
+                      PasswordCase{"GroupWrites", "s3cret\n", 0620, false, "", kShared},
+                      PasswordCase{"Missing", nullptr, 0, false, "",
+                                   "the password file {file} cannot be read: No such file or directory"}),
+    [](const ::testing::TestParamInfo<PasswordCase>& info) { return std::string(info.param.name); });
+
+} // namespace

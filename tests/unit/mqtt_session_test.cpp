@@ -1,0 +1,233 @@
+// What goes over a broker connection besides the readings: the status, the
+// discovery configs and the one subscription on each connect, discovery again
+// when Home Assistant says online (and nothing for anything else), the state
+// payload itself, and the status line.
+#include "fakes/fake_mqtt_connection.h"
+#include "fakes/fake_readings_store.h"
+#include "mqtt/mqtt_outbox.h"
+#include "mqtt/mqtt_payloads.h"
+#include "mqtt/mqtt_session.h"
+#include "mqtt/mqtt_status.h"
+#include "platform/readings_store.h"
+#include "settings/mqtt_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <set>
+#include <string>
+#include <tuple>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+namespace {
+
+MqttTopics topicsFor(const char* discoveryPrefix)
+{
+    MqttSettings settings;
+    settings.deviceId = QStringLiteral("line-2");
+    settings.topicPrefix = QStringLiteral("plant/flow");
+    settings.discoveryPrefix = QString::fromLatin1(discoveryPrefix);
+    return mqttTopics(settings, QStringLiteral("ignored"));
+}
+
+std::vector<std::string> topicsOf(const FakeMqttConnection& c)
+{
+    std::vector<std::string> out;
+    for (const PublishedMessage& m : c.published)
+        out.push_back(m.topic.toStdString() + (m.retain ? " (retained)" : ""));
+    return out;
+}
+
+const std::vector<std::string> kOnConnect = {
+    "plant/flow/line-2/status (retained)",
+    "ha/sensor/line-2/frequency_hz/config (retained)",
+    "ha/sensor/line-2/flow_l_min/config (retained)",
+    "ha/sensor/line-2/total_l/config (retained)",
+    "ha/sensor/line-2/meter_l/config (retained)",
+};
+
+TEST(MqttSession, EachConnectSaysOnlineDescribesTheSensorsAndSubscribesOnce)
+{
+    FakeMqttConnection connection;
+    MqttSession session(connection, topicsFor("ha"), QStringLiteral("1.2.3"));
+    session.connected();
+    EXPECT_EQ(topicsOf(connection), kOnConnect);
+    EXPECT_EQ(connection.published[0].payload, "online");
+    EXPECT_EQ(connection.subscriptions, QStringList{QStringLiteral("ha/status")});
+
+    session.disconnected();
+    session.connected();
+    EXPECT_EQ(connection.published.size(), 10);
+    EXPECT_EQ(connection.subscriptions.size(), 2);
+}
+
+TEST(MqttSession, NoDiscoveryPrefixNoConfigsAndNoSubscription)
+{
+    FakeMqttConnection connection;
+    MqttSession session(connection, topicsFor(""), QStringLiteral("1.2.3"));
+    session.connected();
+    session.messageArrived(QStringLiteral("/status"), "online");
+    session.pump(64);
+    EXPECT_EQ(topicsOf(connection), std::vector<std::string>{"plant/flow/line-2/status (retained)"});
+    EXPECT_TRUE(connection.subscriptions.isEmpty());
+}
+
+struct StatusMessageCase {
+    const char* name;
+    const char* topic;
+    QByteArray payload;
+    int times;
+    bool republished;
+};
+
+class DiscoveryStatus : public ::testing::TestWithParam<StatusMessageCase> {};
+
+TEST_P(DiscoveryStatus, OnlyOnlineOnTheStatusTopicPublishesDiscoveryAgainOnce)
+{
+    const StatusMessageCase& c = GetParam();
+    FakeMqttConnection connection;
+    MqttSession session(connection, topicsFor("ha"), QStringLiteral("1.2.3"));
+    session.connected();
+    connection.published.clear();
+    for (int i = 0; i < c.times; ++i)
+        session.messageArrived(QString::fromLatin1(c.topic), c.payload);
+    session.pump(64);
+    session.pump(64);
+    EXPECT_EQ(connection.published.size(), c.republished ? 4 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, DiscoveryStatus,
+    ::testing::Values(StatusMessageCase{"Online", "ha/status", "online", 1, true},
+                      StatusMessageCase{"ManyOnlineInOnePass", "ha/status", "online", 50, true},
+                      StatusMessageCase{"Offline", "ha/status", "offline", 1, false},
+                      StatusMessageCase{"OnlineWithJunk", "ha/status", QByteArray("online\0x", 8), 1, false},
+                      StatusMessageCase{"Oversized", "ha/status", QByteArray(100000, 'o'), 1, false},
+                      StatusMessageCase{"NotUtf8", "ha/status", "\xff\xfe", 1, false},
+                      StatusMessageCase{"OtherTopic", "ha/status/x", "online", 1, false},
+                      StatusMessageCase{"EmptyTopic", "", "online", 1, false}),
+    [](const ::testing::TestParamInfo<StatusMessageCase>& info) { return std::string(info.param.name); });
+
+TEST(MqttSession, DiscoveryAskedWhileDisconnectedIsNotSent)
+{
+    FakeMqttConnection connection;
+    MqttSession session(connection, topicsFor("ha"), QStringLiteral("1.2.3"));
+    session.messageArrived(QStringLiteral("ha/status"), "online");
+    session.pump(64);
+    EXPECT_TRUE(connection.published.isEmpty());
+}
+
+TEST(MqttSession, ReadingsFollowTheStatusAndAcknowledgementsReachTheOutbox)
+{
+    FakeMqttConnection connection;
+    FakeReadingsStore store;
+    for (int i = 0; i < 3; ++i)
+        store.append(StoredReading{0, 1000, 250, 2.17, 0, 0, 0});
+    MqttSession session(connection, topicsFor(""), QStringLiteral("1.2.3"));
+    const QString state = session.topics().state;
+    MqttOutbox outbox(
+        store, QStringLiteral("mqtt_state"), state,
+        [&store](std::int64_t seq, int max) {
+            QVector<OutboxEntry> entries;
+            for (const StoredReading& r : store.readingsAfter(seq, max))
+                entries.append({r.seq, stateJson(r, 6900)});
+            return entries;
+        },
+        connection, 0);
+    session.addOutbox(&outbox);
+    session.connected();
+    session.pump(64);
+    EXPECT_EQ(connection.seqs(state), (std::vector<std::int64_t>{1, 2, 3}));
+    EXPECT_EQ(connection.published.first().topic, session.topics().status);
+    for (std::int64_t seq : {1, 2})
+        session.acknowledged(connection.idOf(state, seq));
+    session.pump(64);
+    EXPECT_EQ(store.deliveredUpTo(QStringLiteral("mqtt_state")), 0); // written only when asked
+    session.saveCursors();
+    EXPECT_EQ(store.deliveredUpTo(QStringLiteral("mqtt_state")), 2);
+}
+
+// --- payloads ------------------------------------------------------------------
+
+TEST(MqttPayloads, StateIsTheStoredReadingWithItsOwnTimeAndTheMeterInLiters)
+{
+    StoredReading reading{1234, 1796782565123, 250, 2.17, 93150, 13.5, 851847000};
+    EXPECT_EQ(stateJson(reading, 6900).toStdString(),
+              "{\"flow_l_min\":2.17,\"frequency_hz\":250,\"meter_l\":1234.56,\"seq\":1234,"
+              "\"total_l\":13.5,\"ts\":\"2026-12-09T02:16:05.123Z\"}");
+    reading.seq = 9007199254740000; // far beyond a day's readings, still exact
+    EXPECT_EQ(QJsonDocument::fromJson(stateJson(reading, 6900)).object().value("seq").toDouble(), 9007199254740000.0);
+}
+
+TEST(MqttPayloads, DiscoveryKeepsToHomeAssistantsPairsAndPointsAtTheStateAndStatus)
+{
+    const std::set<std::tuple<std::string, std::string, std::string>> documented = {
+        {"frequency", "measurement", "Hz"},
+        {"volume_flow_rate", "measurement", "L/min"},
+        {"water", "total", "L"},
+        {"water", "total_increasing", "L"},
+    };
+    const MqttTopics topics = topicsFor("ha");
+    const QByteArray state = stateJson(StoredReading{7, 0, 250, 2.17, 0, 13.5, 100}, 6900);
+    const QJsonObject stateKeys = QJsonDocument::fromJson(state).object();
+    std::set<std::string> uniqueIds;
+    for (const MqttMessage& message : discoveryMessages(topics, QStringLiteral("1.2.3"))) {
+        SCOPED_TRACE(message.topic.toStdString());
+        const QJsonObject config = QJsonDocument::fromJson(message.payload).object();
+        EXPECT_TRUE(documented.count({config.value("device_class").toString().toStdString(),
+                                      config.value("state_class").toString().toStdString(),
+                                      config.value("unit_of_measurement").toString().toStdString()}));
+        EXPECT_EQ(config.value("state_topic").toString(), topics.state);
+        EXPECT_EQ(config.value("availability_topic").toString(), topics.status);
+        const QString key = config.value("value_template").toString().section('.', 1).section(' ', 0, 0);
+        EXPECT_TRUE(stateKeys.contains(key)) << key.toStdString();
+        uniqueIds.insert(config.value("unique_id").toString().toStdString());
+        const QJsonObject device = config.value("device").toObject();
+        EXPECT_EQ(device.value("identifiers").toArray(), QJsonArray{QStringLiteral("line-2")});
+        EXPECT_EQ(device.value("sw_version").toString(), QStringLiteral("1.2.3"));
+    }
+    EXPECT_EQ(uniqueIds.size(), 4u);
+}
+
+// --- the status line -------------------------------------------------------------
+
+struct StatusCase {
+    const char* name;
+    MqttState state;
+    const char* detail;
+    bool tls;
+    bool insecure;
+    std::int64_t lost;
+    const char* text;
+};
+
+class StatusLine : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusLine, NamesTheBrokerAndTheReason)
+{
+    const StatusCase& c = GetParam();
+    MqttStatusFacts facts{{c.state, QString::fromUtf8(c.detail)}, QStringLiteral("b:8883"), c.tls, c.insecure, c.lost};
+    EXPECT_EQ(mqttStatusText(facts).toStdString(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, StatusLine,
+    ::testing::Values(
+        StatusCase{"ConnectedTls", MqttState::Connected, "", true, false, 0, "MQTT: connected to b:8883 over TLS"},
+        StatusCase{"Insecure", MqttState::Connected, "", true, true, 0,
+                   "MQTT: connected to b:8883 over TLS WITHOUT checking the broker's certificate "
+                   "(insecure_skip_verify)"},
+        StatusCase{"Login", MqttState::LoginRefused, "not authorised", true, false, 0,
+                   "MQTT: b:8883 refused the login (not authorised): check username and password_file; readings "
+                   "wait in the store"},
+        StatusCase{"LostWithRetention", MqttState::Lost, "the broker stopped answering", false, false, 1234,
+                   "MQTT: connection to b:8883 lost (the broker stopped answering); readings wait in the store; "
+                   "1,234 readings left the store (retention) before they could be delivered"}),
+    [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+
+} // namespace
