@@ -1,6 +1,7 @@
 // tavelind: the instrument as a service. Opens the settings, the readings
 // store and the port, then samples until SIGTERM or SIGINT; SIGHUP reads the
-// settings again and opens the log file again.
+// settings again and opens the log file again. Alarms go to the journal (no
+// desktop notifications), readings and alarm events to MQTT when set.
 #include "app/simulated_module.h"
 #include "daemon/journal_messages.h"
 #include "daemon/service_command_line.h"
@@ -69,11 +70,13 @@ int main(int argc, char* argv[])
         journal.notify(store.notice);
     tavelin::QtSerialPort port(device);
     tavelin::PosixTextFileChannel logChannel;
+    tavelin::PosixTextFileChannel alarmChannel;
     tavelin::SystemWallClock clock;
     tavelin::SystemdNotifier systemd;
 
     tavelin::TavelinService service(
-        {{port, counter, journal, logChannel, clock, store.store.get(), &settingsFile}, journal, systemd},
+        {{port, counter, journal, logChannel, clock, store.store.get(), &settingsFile, nullptr, &alarmChannel}, journal,
+         systemd},
         loaded.settings);
     tavelin::onTerminationSignal(&app, [&service](int signal) {
         if (signal == SIGHUP) {

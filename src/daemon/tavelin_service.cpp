@@ -15,7 +15,11 @@ TavelinService::TavelinService(Parts parts, const Settings& settings)
                   {[this] { instrument_.PollSensor(); }, [this] { instrument_.logWriter().writeRow(); }}, this)
 {
     instrument_.addTickListener([this] { cycleDone(); });
+    instrument_.setAlarmView(this);
     instrument_.restoreTotal();
+    MqttPublisher::writeStatusLinesTo([this](const QString& status, bool trouble) {
+        parts_.journal.write(trouble ? JournalMessages::Priority::Warning : JournalMessages::Priority::Info, status);
+    });
 }
 
 void TavelinService::start()
@@ -33,6 +37,7 @@ void TavelinService::start()
                                       : QStringLiteral(", logging to ") + instrument_.settings().logging.file));
     instrument_.setSampling(true);
     startLogging(instrument_.settings().logging.mode);
+    MqttPublisher::follow(mqtt_, instrument_, this);
 }
 
 void TavelinService::startLogging(FileOpenMode mode)
@@ -53,6 +58,7 @@ void TavelinService::reload()
     if (!loaded.report.isEmpty())
         parts_.journal.notify(loaded.report);
     instrument_.applySettings(loaded.settings);
+    MqttPublisher::follow(mqtt_, instrument_, this);
     // The file again at its path: after logrotate moved it away, a new file
     // with its own header; rows already written stay where they are.
     instrument_.logWriter().StopLogging();
@@ -64,8 +70,29 @@ void TavelinService::reload()
 void TavelinService::stop()
 {
     parts_.systemd.stopping();
+    mqtt_.reset(); // "offline" published, the delivery cursor saved
     instrument_.shutDown(); // sampling off, the log file closed after its last whole row, the port closed
     parts_.journal.summarise(true);
+}
+
+void TavelinService::showAlarms(const QVector<ShownAlarm>& shown)
+{
+    // A line when an alarm's condition comes and when it goes: the journal
+    // has no panel to keep it on.
+    QSet<int> up;
+    for (const ShownAlarm& alarm : shown) {
+        if (!alarm.holds)
+            continue;
+        up.insert(static_cast<int>(alarm.id));
+        if (!alarmsUp_.contains(static_cast<int>(alarm.id)))
+            parts_.journal.write(JournalMessages::Priority::Warning,
+                                 QStringLiteral("ALARM: %1 - %2").arg(alarm.name, alarm.detail));
+    }
+    for (int id : qAsConst(alarmsUp_))
+        if (!up.contains(id))
+            parts_.journal.write(JournalMessages::Priority::Info,
+                                 QStringLiteral("Alarm over: %1").arg(alarmName(static_cast<AlarmId>(id))));
+    alarmsUp_ = up;
 }
 
 QString TavelinService::statusText() const

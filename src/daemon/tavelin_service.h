@@ -3,20 +3,27 @@
 // read command one sampling interval after start-up), logs to the file the
 // settings name in the Logger dialog's format, keeps the readings store, and
 // tells systemd how it goes. What the window shows in a box goes to the
-// journal. SIGHUP reads the settings again and opens the log file again at
-// its path (for logrotate); SIGTERM and SIGINT end it with whole rows.
+// journal, and so does every alarm raised or over. Readings and alarm events
+// go to an MQTT broker when the settings name one. SIGHUP reads the settings
+// again and opens the log file again at its path (for logrotate); SIGTERM and
+// SIGINT end it with whole rows.
 
+#include "alarms/alarm_view.h"
 #include "instrument/instrument.h"
+#include "instrument/mqtt_publisher.h"
 #include "sensor/sensor_display.h"
 
 #include <QObject>
+#include <QSet>
+
+#include <memory>
 
 namespace tavelin {
 
 class JournalMessages;
 class SystemdNotifier;
 
-class TavelinService : public QObject, public SensorDisplay {
+class TavelinService : public QObject, public SensorDisplay, public AlarmView {
 public:
     struct Parts {
         Instrument::Parts instrument; // settingsFile is required
@@ -43,6 +50,8 @@ public:
     void setLiters(const QString& text) override { total_ = text; }
     void setCWSlide2(double) override {}
 
+    void showAlarms(const QVector<ShownAlarm>& shown) override;
+
 private:
     void startLogging(FileOpenMode mode);
     void cycleDone();
@@ -52,6 +61,8 @@ private:
     QString hz_ = QStringLiteral("0");
     QString flow_ = QStringLiteral("0");
     QString total_ = QStringLiteral("000"); // what the Total Liters readout shows before a reading
+    QSet<int> alarmsUp_;                    // AlarmIds whose condition holds
+    std::unique_ptr<MqttPublisher> mqtt_;    // ends before the instrument it publishes
 };
 
 } // namespace tavelin

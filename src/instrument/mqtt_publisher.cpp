@@ -25,6 +25,21 @@ std::unique_ptr<MqttPublisher> MqttPublisher::attach(Instrument& instrument, QOb
     return std::unique_ptr<MqttPublisher>(new MqttPublisher(instrument, parent));
 }
 
+namespace {
+MqttPublisher::StatusLines& statusLines()
+{
+    static MqttPublisher::StatusLines lines = [](const QString& status, bool) {
+        std::fprintf(stderr, "tavelin: %s\n", qPrintable(status));
+    };
+    return lines;
+}
+} // namespace
+
+void MqttPublisher::writeStatusLinesTo(StatusLines lines)
+{
+    statusLines() = std::move(lines);
+}
+
 void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent)
 {
     if (publisher && publisher->settings() == instrument.settings().mqtt)
@@ -115,7 +130,8 @@ void MqttPublisher::updateStatus()
     if (status == status_)
         return;
     status_ = status;
-    std::fprintf(stderr, "tavelin: %s\n", qPrintable(status_));
+    const MqttState state = facts_.condition.state;
+    statusLines()(status_, state != MqttState::Connected && state != MqttState::Connecting);
     Q_EMIT statusChanged(status_);
 }
 

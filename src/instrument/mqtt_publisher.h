@@ -15,6 +15,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 namespace tavelin {
@@ -36,6 +37,11 @@ public:
     // Keeps publisher in step with the instrument's settings: made, remade or
     // ended (offline published) as they say.
     static void follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent);
+
+    // Where each new status line goes, for every publisher of the program;
+    // trouble is set while no connection is up. Standard error by default.
+    using StatusLines = std::function<void(const QString& status, bool trouble)>;
+    static void writeStatusLinesTo(StatusLines lines);
 
     // A clean end: "offline" published, the cursor saved, disconnected.
     ~MqttPublisher() override;

@@ -140,6 +140,43 @@ def case_silent_module(paths):
     check(50 <= counted <= 62, "a minute's summary counts %d" % counted)
 
 
+def case_alarm(paths):
+    """A high flow alarm: one journal line when it comes, its rows in alarms.csv."""
+    service = Service(paths, ["--constant", "250"], "[alarms]\nhigh_flow_l_min=1\nflow_delay_s=1\nlatching=false\n")
+    wait_until(lambda: any("ALARM: High flow" in line for line in service.journal()), 10.0, "the alarm's line")
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    alarms = [line for line in service.journal() if "ALARM" in line]
+    check(len(alarms) == 1 and alarms[0].startswith("<4>ALARM: High flow - "), "journal %s" % alarms)
+    with open(os.path.join(paths.work, "state", "alarms.csv")) as journal:
+        events = [line.split(",")[1:3] for line in journal.read().splitlines()]
+    check(events[:1] == [["high_flow", "raised"]], "alarms.csv %s" % events)
+
+
+def case_mqtt(paths):
+    """Every stored reading reaches a real broker; offline at the end."""
+    from mqtt_e2e import DEVICE, PASSWORD, STATE_TOPIC, STATUS_TOPIC, USER, Broker, Subscriber, retained, \
+        write_password
+    subprocess.run(["rm", "-rf", os.path.join(paths.work, "broker")], check=True)
+    broker = Broker(paths.work)
+    sub = None
+    try:
+        broker.start()
+        sub = Subscriber(broker, paths.work, STATE_TOPIC)
+        settings = "[mqtt]\nurl=mqtt://127.0.0.1:%d\ndevice_id=%s\nusername=%s\npassword_file=%s\n" % (
+            broker.plain, DEVICE, USER, write_password(paths.work, PASSWORD))
+        service = Service(paths, ["--constant", "250"], settings)
+        time.sleep(5.5)
+        check(service.stop() == 0, "tavelind did not end with status 0")
+        readings = len(service.sim.command_times())
+        wait_until(lambda: len(set(sub.seqs())) >= readings, 10.0, "%d readings at the subscriber" % readings)
+        check(sorted(set(sub.seqs())) == list(range(1, readings + 1)), "seqs %s" % sub.seqs())
+        check(retained(broker, STATUS_TOPIC, 1) == [(STATUS_TOPIC, "offline")], "no offline at the end")
+    finally:
+        if sub:
+            sub.end()
+        broker.end()
+
+
 def case_libraries(paths):
     """No graphical library: ldd lists no Qt Gui, Qt Widgets or Qwt."""
     libraries = subprocess.run(["ldd", paths.tavelind], capture_output=True, text=True, check=True).stdout
