@@ -133,6 +133,17 @@ def _rows(log_file):
         return sum(1 for line in log if line.startswith('"') and line[1:2].isdigit())
 
 
+def _sampling_figures(command_log, cpu_used, seconds, memory, rows):
+    """The time base from the simulator's record, CPU per minute over seconds,
+    memory, and the count of log rows."""
+    with open(command_log) as log:
+        arrivals = [int(line) for line in log if line.strip()]
+    figures = stats.time_base(arrivals)
+    figures.update(cpu_per_min=cpu_used * 60.0 / seconds, rss_kib=memory["Rss"],
+                   pss_kib=memory["Pss"], commands=len(arrivals), log_rows=rows)
+    return figures
+
+
 def sampling(tavelin_args, sim_binary, work_dir, seconds, memory_after):
     """The real program sampling with logging on: the time base from the
     simulator's record of read commands over `seconds`, and CPU and memory
@@ -164,12 +175,7 @@ def sampling(tavelin_args, sim_binary, work_dir, seconds, memory_after):
         sim.stop()
     if status != 0:
         raise RuntimeError("tavelin ended with status %s" % status)
-    with open(command_log) as log:
-        arrivals = [int(line) for line in log if line.strip()]
-    figures = stats.time_base(arrivals)
-    figures.update(cpu_per_min=cpu_used * 60.0 / memory_after, rss_kib=memory["Rss"],
-                   pss_kib=memory["Pss"], commands=len(arrivals), log_rows=rows)
-    return figures
+    return _sampling_figures(command_log, cpu_used, memory_after, memory, rows)
 
 
 def figures_of(command):
@@ -235,9 +241,4 @@ def service(binary, sim_binary, work_dir, seconds, memory_after):
         sim.stop()
     if status != 0:
         raise RuntimeError("tavelind ended with status %s" % status)
-    with open(command_log) as log:
-        arrivals = [int(line) for line in log if line.strip()]
-    figures = stats.time_base(arrivals)
-    figures.update(cpu_per_min=cpu_used * 60.0 / memory_after, rss_kib=memory["Rss"],
-                   pss_kib=memory["Pss"], commands=len(arrivals), log_rows=rows)
-    return figures
+    return _sampling_figures(command_log, cpu_used, memory_after, memory, rows)
