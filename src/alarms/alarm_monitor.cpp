@@ -5,6 +5,8 @@
 #include "platform/window_timer.h"
 #include "sensor/measurement_state.h"
 
+#include <algorithm>
+
 namespace tavelin {
 
 AlarmMonitor::AlarmMonitor(Parts parts)
@@ -42,6 +44,11 @@ void AlarmMonitor::setView(AlarmView* view)
 {
     view_ = view;
     refreshView();
+}
+
+void AlarmMonitor::removeEventSink(AlarmEventSink* sink)
+{
+    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), sink), sinks_.end());
 }
 
 void AlarmMonitor::sampleAccepted(const MeasurementState& state)
@@ -86,6 +93,8 @@ void AlarmMonitor::shutDown()
 void AlarmMonitor::alarmEvent(const AlarmEvent& event)
 {
     journal_.record(event);
+    for (AlarmEventSink* sink : sinks_)
+        sink->alarmEvent(event);
     if (notifier_) {
         const QString key = alarmKey(event.id);
         const AlarmRules::Status status = rules_->status(event.id);

@@ -12,6 +12,7 @@
 #include "sensor/sample_listener.h"
 
 #include <memory>
+#include <vector>
 
 namespace tavelin {
 
@@ -42,6 +43,10 @@ public:
     // Null while the rules are off.
     const AlarmRules* rules() const { return rules_.get(); }
     void setView(AlarmView* view);
+    // Told of each event once its journal line and store row are written,
+    // for the outputs that carry the events on; removed before it goes.
+    void addEventSink(AlarmEventSink* sink) { sinks_.push_back(sink); }
+    void removeEventSink(AlarmEventSink* sink);
 
     void sampleAccepted(const MeasurementState& state) override;
     void tick();
@@ -65,6 +70,7 @@ private:
     AlarmJournal journal_;
     AlarmNotifier* notifier_;
     AlarmView* view_ = nullptr;
+    std::vector<AlarmEventSink*> sinks_;
     AlarmSettings settings_;
     std::unique_ptr<AlarmRules> rules_;
     bool sampling_ = false;

@@ -31,6 +31,23 @@ const OptionalKey kOptionalKeys[] = {
 
 } // namespace
 
+bool AlarmSettings::isOn(AlarmId id) const
+{
+    switch (id) {
+    case AlarmId::HighFlow:
+        return highFlowLMin.has_value();
+    case AlarmId::LowFlow:
+        return lowFlowLMin.has_value();
+    case AlarmId::NoReading:
+        return noReadingS.has_value();
+    case AlarmId::Leak:
+        return leakOn();
+    case AlarmId::Batch:
+        break;
+    }
+    return batchLiters.has_value();
+}
+
 bool AlarmSettings::sameRules(const AlarmSettings& other) const
 {
     return highFlowLMin == other.highFlowLMin && lowFlowLMin == other.lowFlowLMin

@@ -2,6 +2,8 @@
 // The [alarms] section of the settings file: the five rules' thresholds,
 // each off while empty, and how they behave. Every value is a decimal.
 
+#include "alarms/alarm_event.h"
+
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -29,6 +31,8 @@ struct AlarmSettings {
 
     bool leakOn() const { return leakFlowLMin && leakMinutes; }
     bool anyRule() const { return highFlowLMin || lowFlowLMin || noReadingS || leakOn() || batchLiters; }
+    // The rule of that alarm has what it needs to run.
+    bool isOn(AlarmId id) const;
     // The same rules and timing; inFile aside.
     bool sameRules(const AlarmSettings& other) const;
 };

@@ -1,6 +1,7 @@
 #include "instrument/mqtt_publisher.h"
 
 #include "instrument/instrument.h"
+#include "mqtt/mqtt_alarms.h"
 #include "mqtt/mqtt_outbox.h"
 #include "mqtt/mqtt_payloads.h"
 #include "platform/qt/mosquitto_client.h"
@@ -42,8 +43,10 @@ void MqttPublisher::writeStatusLinesTo(StatusLines lines)
 
 void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent)
 {
-    if (publisher && publisher->settings() == instrument.settings().mqtt)
+    if (publisher && publisher->settings() == instrument.settings().mqtt) {
+        publisher->followAlarms();
         return;
+    }
     publisher.reset();
     publisher = attach(instrument, parent);
 }
@@ -82,12 +85,19 @@ MqttPublisher::MqttPublisher(Instrument& instrument, QObject* parent)
             entries.append({reading.seq, stateJson(reading, pulsesPerLiter)});
         return entries;
     };
-    // A store that never published before starts with the readings from now on.
+    // A store that never published before starts with the readings and the
+    // alarm events from now on. The alarms go first: a backlog of readings
+    // does not hold them up.
+    alarms_ = std::make_unique<MqttOutbox>(*store, QLatin1String(kAlarmStream), topics.alarm, alarmEventSource(*store),
+                                           *client_, store->newestAlarmEventSeq().value_or(0));
     readings_ = std::make_unique<MqttOutbox>(*store, QLatin1String(kReadingsStream), topics.state, readingsSource,
                                              *client_, instrument_.storeRecorder().lastSeq().value_or(0));
+    session_->addOutbox(alarms_.get());
     session_->addOutbox(readings_.get());
+    followAlarms();
     pump_->setSession(session_.get());
     instrument_.addListener(this);
+    instrument_.alarms().addEventSink(this);
     client_->start();
 }
 
@@ -96,6 +106,7 @@ MqttPublisher::~MqttPublisher()
     if (!client_)
         return;
     instrument_.removeListener(this);
+    instrument_.alarms().removeEventSink(this);
     client_->finish(session_->topics().status, MqttSession::offlinePayload(), kOfflineTimeoutMs);
     pump_->setSession(nullptr); // saves the cursor
 }
@@ -109,6 +120,24 @@ QString MqttPublisher::menuLine() const
 // Once the sampling cycle that stored the reading is over.
 void MqttPublisher::sampleAccepted(const MeasurementState&)
 {
+    pump_->request();
+}
+
+void MqttPublisher::alarmEvent(const AlarmEvent&)
+{
+    pump_->request();
+}
+
+void MqttPublisher::followAlarms()
+{
+    if (!session_)
+        return;
+    QVector<AlarmId> on;
+    for (AlarmId id : kAllAlarms) {
+        if (instrument_.settings().alarms.isOn(id))
+            on.append(id);
+    }
+    session_->setAlarms(on);
     pump_->request();
 }
 

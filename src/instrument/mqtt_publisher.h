@@ -1,13 +1,16 @@
 #pragma once
-// Publishes an instrument's readings to an MQTT broker, attached with one
-// call: every reading the store keeps goes out on the state topic, at least
-// once and in order, through broker outages and restarts of the program (up
-// to the store's retention); the status topic says online and offline; Home
-// Assistant discovery describes the sensors. Nothing waits on the network:
-// the connection runs on the event loop, and what a reading starts runs
-// after its sampling cycle is over. Qt Core and libmosquitto only, for the
-// window and the service alike.
+// Publishes an instrument's readings and alarm events to an MQTT broker,
+// attached with one call: every reading the store keeps goes out on the
+// state topic, and every alarm event on the alarm topic, at least once and
+// in order, through broker outages and restarts of the program (up to the
+// store's retention); the status topic says online and offline; Home
+// Assistant discovery describes the sensors and the alarms whose rules are
+// on. Nothing waits on the network: the connection runs on the event loop,
+// and what a reading or an alarm event starts runs after the cycle or the
+// click that made it is over. Qt Core and libmosquitto only, for the window
+// and the service alike.
 
+#include "alarms/alarm_rules.h"
 #include "mqtt/mqtt_session.h"
 #include "mqtt/mqtt_status.h"
 #include "sensor/sample_listener.h"
@@ -25,17 +28,18 @@ class MosquittoClient;
 class MqttOutbox;
 class MqttPump;
 
-class MqttPublisher : public QObject, public SampleListener {
+class MqttPublisher : public QObject, public SampleListener, private AlarmEventSink {
     Q_OBJECT
 public:
-    // The stream of the store whose cursor says what the broker has.
+    // The streams of the store whose cursors say what the broker has.
     static constexpr const char* kReadingsStream = "mqtt_state";
+    static constexpr const char* kAlarmStream = "mqtt_alarm";
 
     // Attaches a publisher on the instrument's [mqtt] settings; none while
     // their url is empty.
     static std::unique_ptr<MqttPublisher> attach(Instrument& instrument, QObject* parent = nullptr);
     // Keeps publisher in step with the instrument's settings: made, remade or
-    // ended (offline published) as they say.
+    // ended (offline published) as they say; discovery follows the alarms.
     static void follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent);
 
     // Where each new status line goes, for every publisher of the program;
@@ -61,6 +65,10 @@ private:
     MqttPublisher(Instrument& instrument, QObject* parent);
     void conditionChanged(const MqttCondition& condition);
     void updateStatus();
+    void followAlarms();
+    // An event the journal has stored goes out once the event loop's current
+    // event (a sampling cycle, a click) is over.
+    void alarmEvent(const AlarmEvent& event) override;
 
     Instrument& instrument_;
     MqttSettings settings_;
@@ -70,6 +78,7 @@ private:
     MosquittoClient* client_ = nullptr;
     std::unique_ptr<MqttSession> session_;
     std::unique_ptr<MqttOutbox> readings_;
+    std::unique_ptr<MqttOutbox> alarms_;
 };
 
 } // namespace tavelin

@@ -1,5 +1,5 @@
 #pragma once
-// One stream of the store (the readings, later the alarm events) delivered at
+// One stream of the store (the readings, the alarm events) delivered at
 // least once, in order. The store is the outbox: entries are read from it
 // after the last one sent, at most a window's worth unacknowledged at a time,
 // and an entry counts as delivered only once the broker has acknowledged it

@@ -54,17 +54,22 @@ QByteArray stateJson(const StoredReading& reading, double pulsesPerLiter)
     return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 
-QVector<MqttMessage> discoveryMessages(const MqttTopics& topics, const QString& softwareVersion)
+QJsonObject discoveryDevice(const MqttTopics& topics, const QString& softwareVersion)
 {
-    QVector<MqttMessage> messages;
-    if (topics.discoveryPrefix.isEmpty())
-        return messages;
-    const QJsonObject device{
+    return QJsonObject{
         {QStringLiteral("identifiers"), QJsonArray{topics.deviceId}},
         {QStringLiteral("name"), QStringLiteral("tavelin %1").arg(topics.deviceId)},
         {QStringLiteral("model"), QStringLiteral("Pulse-output flow sensor")},
         {QStringLiteral("sw_version"), softwareVersion},
     };
+}
+
+QVector<MqttMessage> discoveryMessages(const MqttTopics& topics, const QString& softwareVersion)
+{
+    QVector<MqttMessage> messages;
+    if (topics.discoveryPrefix.isEmpty())
+        return messages;
+    const QJsonObject device = discoveryDevice(topics, softwareVersion);
     for (const SensorConfig& sensor : kSensors) {
         const QString uniqueId = topics.deviceId + QLatin1Char('_') + latin(sensor.key);
         const QJsonObject config{

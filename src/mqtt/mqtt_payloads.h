@@ -3,6 +3,7 @@
 // Assistant discovery configs that describe the device and its sensors.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QVector>
 
@@ -26,5 +27,8 @@ struct MqttMessage {
 // id>/<sensor>/config; none without a discovery prefix. Each sensor keeps to
 // a device class, state class and unit that Home Assistant accepts together.
 QVector<MqttMessage> discoveryMessages(const MqttTopics& topics, const QString& softwareVersion);
+
+// The device every discovery config names: one per device id.
+QJsonObject discoveryDevice(const MqttTopics& topics, const QString& softwareVersion);
 
 } // namespace tavelin

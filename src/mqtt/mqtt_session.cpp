@@ -1,13 +1,30 @@
 #include "mqtt/mqtt_session.h"
 
+#include "mqtt/mqtt_alarms.h"
 #include "mqtt/mqtt_connection.h"
 #include "mqtt/mqtt_outbox.h"
 
 namespace tavelin {
 
 MqttSession::MqttSession(MqttConnection& connection, MqttTopics topics, QString softwareVersion)
-    : connection_(connection), topics_(std::move(topics)), discovery_(discoveryMessages(topics_, softwareVersion))
+    : connection_(connection), topics_(std::move(topics)), softwareVersion_(std::move(softwareVersion)),
+      discovery_(describe())
 {
+}
+
+QVector<MqttMessage> MqttSession::describe() const
+{
+    return discoveryMessages(topics_, softwareVersion_) + alarmDiscoveryMessages(topics_, softwareVersion_, alarms_);
+}
+
+void MqttSession::setAlarms(const QVector<AlarmId>& on)
+{
+    if (on == alarms_)
+        return;
+    alarms_ = on;
+    discovery_ = describe();
+    if (connected_)
+        discoveryAsked_ = true; // a connect publishes them anyway
 }
 
 void MqttSession::connected()

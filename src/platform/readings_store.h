@@ -47,9 +47,10 @@ public:
     virtual QVector<StoredReading> readingsSince(std::int64_t utcMs) = 0;
     // At most maxRows readings with a sequence number above seq, in order.
     virtual QVector<StoredReading> readingsAfter(std::int64_t seq, int maxRows) = 0;
-    // How far a stream of the store ("mqtt_state") has been delivered: every
-    // entry up to this sequence number; nothing before the stream's first
-    // delivery. Kept in the store itself, so that a restart resumes.
+    // How far a stream of the store ("mqtt_state", "mqtt_alarm") has been
+    // delivered: every entry up to this sequence number; nothing before the
+    // stream's first delivery. Kept in the store itself, so that a restart
+    // resumes.
     virtual std::optional<std::int64_t> deliveredUpTo(const QString& stream) = 0;
     virtual bool setDeliveredUpTo(const QString& stream, std::int64_t seq) = 0;
     virtual std::int64_t readingCount() = 0;
@@ -61,6 +62,10 @@ public:
     // Commits the alarm event and returns its sequence number; nothing when
     // it cannot be written (lastError() says why).
     virtual std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event) = 0;
+    // At most maxRows alarm events with a sequence number above seq, in order.
+    virtual QVector<StoredAlarmEvent> alarmEventsAfter(std::int64_t seq, int maxRows) = 0;
+    // The newest alarm event's sequence number; nothing before the first event.
+    virtual std::optional<std::int64_t> newestAlarmEventSeq() = 0;
     virtual QString lastError() const = 0;
     // Where the store keeps its readings, for messages; empty when unknown.
     virtual QString filePath() const { return QString(); }

@@ -4,8 +4,9 @@ real mosquitto that the test starts on free loopback ports (a plain and a TLS
 listener, logins from a password file, persistence saved every second, a CA
 and a server certificate made with openssl now), read with mosquitto_sub in
 a persistent session at QoS 1. Every row ends with every seq from the first
-to the last stored reading received at least once, increasing within each
-connection; every broker started is ended, also on failure.
+to the last stored reading (or alarm event) received at least once,
+increasing within each connection; every broker started is ended, also on
+failure.
 
     mqtt_e2e.py --case NAME --tavelin T --sim S --work W
 """
@@ -27,6 +28,7 @@ USER, PASSWORD = "meter", "s3cret-Pa55"
 DEVICE = "bench-1"
 STATE_TOPIC = "tavelin/%s/state" % DEVICE
 STATUS_TOPIC = "tavelin/%s/status" % DEVICE
+ALARM_TOPIC = "tavelin/%s/alarm" % DEVICE
 # Home Assistant's documented pairs of device class, state class and unit.
 HA_PAIRS = {("frequency", "measurement", "Hz"), ("volume_flow_rate", "measurement", "L/min"),
             ("water", "total", "L"), ("water", "total_increasing", "L")}
@@ -143,13 +145,13 @@ def retained(broker, topic, count):
     return [tuple(line.split(" ", 1)) for line in out.splitlines() if " " in line]
 
 
-def write_config(work, broker, tls=True, ca=None, password_file=None):
+def write_config(work, broker, tls=True, ca=None, password_file=None, sections=""):
     folder = os.path.join(work, "config", "tavelin")
     os.makedirs(folder, exist_ok=True)
     url = "mqtts://127.0.0.1:%d" % broker.tls if tls else "mqtt://127.0.0.1:%d" % broker.plain
     with open(os.path.join(folder, "tavelin.conf"), "w") as f:
         f.write("[mqtt]\nurl=%s\ndevice_id=%s\nusername=%s\npassword_file=%s\nca_file=%s\n"
-                % (url, DEVICE, USER, password_file, ca or broker.ca))
+                % (url, DEVICE, USER, password_file, ca or broker.ca) + sections)
 
 
 def write_password(work, password, mode=0o600):
@@ -177,6 +179,16 @@ def newest_stored(s):
     path = os.path.join(s.state_dir, "tavelin", "readings.db")
     with sqlite3.connect("file:%s?mode=ro" % path, uri=True) as db:
         return db.execute("SELECT MAX(seq) FROM readings").fetchone()[0] or 0
+
+
+def stored_alarm_events(s):
+    """The store's alarm events, each as the message the program publishes for it."""
+    path = os.path.join(s.state_dir, "tavelin", "readings.db")
+    with sqlite3.connect("file:%s?mode=ro" % path, uri=True) as db:
+        rows = db.execute("SELECT seq, utc_ms, alarm, event, value, threshold FROM alarm_events ORDER BY seq")
+        return [{"seq": seq, "ts": time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(ms // 1000)) + ".%03dZ" % (ms % 1000),
+                 "alarm": alarm, "event": event, "value": value, "threshold": threshold}
+                for seq, ms, alarm, event, value, threshold in rows]
 
 
 def stop_and_check_delivery(s, sub, broker, timeout=60.0):
@@ -348,6 +360,55 @@ def case_wrong_ca(paths, broker):
                 f.write(right.read())
             wait_status(s, "over TLS", 40)
             stop_and_check_delivery(s, sub, broker)
+    finally:
+        sub.end()
+
+
+def case_alarm_events(paths, broker):
+    write_config(paths.work, broker, tls=False, password_file=write_password(paths.work, PASSWORD),
+                 sections="[alarms]\nhigh_flow_l_min=1\nflow_delay_s=0.5\nlatching=false\n")
+    sensors = "homeassistant/binary_sensor/%s/+/config" % DEVICE
+    # A config left by a run whose low flow rule was on: this run removes it.
+    run(["mosquitto_pub", "-h", "127.0.0.1", "-p", str(broker.plain), "-u", USER, "-P", PASSWORD, "-r",
+         "-t", sensors.replace("+", "low_flow"), "-m", "{}"])
+    sub = Subscriber(broker, paths.work, ALARM_TOPIC, name="alarms")
+    try:
+        # 2.17 L/min twice, then 0.6 twice: raised and cleared every 4 s.
+        with Session(paths, sim_args=["--list", "250,250,69,69"]) as s:
+            wait_status(s, "MQTT: connected to 127.0.0.1:%d" % broker.plain)
+            configs = retained(broker, sensors, 2)
+            check([topic for topic, _ in configs] == [sensors.replace("+", "high_flow")],
+                  "binary sensors for the rules on only: %s" % configs)
+            config = json.loads(configs[0][1])
+            check((config["device_class"], config["state_topic"], config["availability_topic"],
+                   config["payload_on"], config["payload_off"]) == ("problem", ALARM_TOPIC, STATUS_TOPIC, "ON", "OFF"),
+                  config)
+            start_sampling(s)
+            raised = wait_until(lambda: [m for m in sub.payloads() if m["event"] == "raised"], 15, "a raise")[0]
+            check(raised in stored_alarm_events(s) and raised["alarm"] == "high_flow",
+                  "%s is not the store's event" % raised)
+            time.sleep(3)
+            before = len(stored_alarm_events(s))
+            lost, connections = status_count(s, "lost"), status_count(s, "MQTT: connected to")
+            broker.signal(signal.SIGKILL)
+            wait_status(s, "lost", 30, more_than=lost)
+            time.sleep(6)
+            check(len(stored_alarm_events(s)) > before, "no alarm event while the broker was away")
+            broker.start()
+            wait_status(s, "MQTT: connected to", 30, more_than=connections)
+            time.sleep(3)
+            s.main.click_twips(CWBUTTON1)  # Stop
+            time.sleep(1.5)
+            events = stored_alarm_events(s)
+            wait_until(lambda: {e["seq"] for e in events} <= {m["seq"] for m in sub.payloads()}, 30,
+                       "every alarm event up to %d at the subscriber" % len(events))
+            received = sub.payloads()
+            check(all(m in events for m in received), "a message is not its store row")
+            seqs = [m["seq"] for m in received]
+            runs = 1 + sum(1 for a, b in zip(seqs, seqs[1:]) if b <= a)
+            check(runs <= status_count(s, "MQTT: connected to") + broker.starts, "out of order: %s" % seqs)
+            print("alarm events 1..%d delivered: %s" % (len(events), seqs))
+            check(s.terminate() == 0, "tavelin did not end cleanly")
     finally:
         sub.end()
 

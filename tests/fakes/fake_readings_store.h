@@ -75,6 +75,14 @@ public:
         alarmEvents.last().seq = alarmEvents.size();
         return alarmEvents.last().seq;
     }
+    QVector<StoredAlarmEvent> alarmEventsAfter(std::int64_t seq, int maxRows) override
+    {
+        return alarmEvents.mid(int(std::clamp<std::int64_t>(seq, 0, alarmEvents.size())), std::max(0, maxRows));
+    }
+    std::optional<std::int64_t> newestAlarmEventSeq() override
+    {
+        return alarmEvents.isEmpty() ? std::nullopt : std::optional<std::int64_t>(alarmEvents.size());
+    }
     QString lastError() const override { return error; }
     QString filePath() const override { return path; }
 

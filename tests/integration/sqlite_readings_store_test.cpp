@@ -223,6 +223,14 @@ TEST_F(SqliteReadingsStoreTest, AlarmEventsHaveTheirOwnSequenceAndStayAcrossReop
     ASSERT_TRUE(store);
     EXPECT_EQ(store->appendAlarmEvent({0, 3500, QStringLiteral("batch"), QStringLiteral("acknowledged"), 0, 0.5}), 3);
     EXPECT_EQ(store->append(readingAt(4000)), 2) << "the readings keep their own sequence";
+    EXPECT_EQ(store->newestAlarmEventSeq(), 3);
+    const QVector<StoredAlarmEvent> after = store->alarmEventsAfter(1, 1);
+    ASSERT_EQ(after.size(), 1);
+    const StoredAlarmEvent& e = after[0];
+    EXPECT_EQ(QStringLiteral("%1 %2 %3 %4 %5 %6").arg(e.seq).arg(e.utcMs).arg(e.alarm, e.event).arg(e.value)
+                  .arg(e.threshold),
+              QStringLiteral("2 2500 high_flow cleared 1.5 2"));
+    EXPECT_TRUE(store->alarmEventsAfter(3, 10).isEmpty());
     store.reset();
     EXPECT_EQ(alarmRowsIn(path), (QStringList{QStringLiteral("1 1500 high_flow raised 2.5 2"),
                                               QStringLiteral("2 2500 high_flow cleared 1.5 2"),
@@ -240,10 +248,14 @@ TEST_F(SqliteReadingsStoreTest, AStoreMadeBeforeAlarmEventsIsReadAsItIsAndGetsTh
     auto reader = SqliteReadingsStore::openReadOnly(path, &error);
     ASSERT_TRUE(reader) << error.toStdString();
     EXPECT_EQ(reader->readingCount(), 1);
+    EXPECT_EQ(reader->newestAlarmEventSeq(), std::nullopt);
+    EXPECT_TRUE(reader->alarmEventsAfter(0, 10).isEmpty());
+    EXPECT_FALSE(reader->lastError().isEmpty()) << "no table to read them from";
     reader.reset();
 
     auto store = openStore();
     ASSERT_TRUE(store);
+    EXPECT_EQ(store->newestAlarmEventSeq(), std::nullopt) << "the table is there, empty";
     EXPECT_EQ(store->appendAlarmEvent({0, 2000, QStringLiteral("leak"), QStringLiteral("raised"), 0.7, 0.5}), 1);
 }
 

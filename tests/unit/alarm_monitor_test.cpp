@@ -1,5 +1,6 @@
 // The alarm monitor: what each event sets going (the journal's line and the
-// store's row, the notification, what the window shows), the watch timer, new
+// store's row, the outputs told once the row is there, the notification, what
+// the window shows), the watch timer, new
 // rules against the same ones, a journal that cannot be written, and that
 // without a rule nothing is built, written or shown. The journal's lines are
 // UTC with milliseconds and plain decimals.
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace tavelin;
 using namespace tavelin::test;
@@ -134,6 +136,31 @@ TEST(AlarmMonitor, EachEventGoesToTheJournalTheStoreTheNotificationAndTheWindow)
     EXPECT_EQ(r.store.alarmEvents.size(), 3);
     EXPECT_EQ(r.store.alarmEvents.last().event.toStdString(), "acknowledged");
     EXPECT_EQ(r.channel.events, QStringList{QStringLiteral("open ") + kJournal}) << "opened once, kept open";
+}
+
+// The store's rows that each event found already written.
+class RowCounter : public AlarmEventSink {
+public:
+    explicit RowCounter(const FakeReadingsStore& store) : store_(store) {}
+    void alarmEvent(const AlarmEvent&) override { rows.push_back(store_.alarmEvents.size()); }
+    std::vector<int> rows;
+
+private:
+    const FakeReadingsStore& store_;
+};
+
+TEST(AlarmMonitor, OutputsAreToldOfEachEventOnceItsRowIsStoredUntilTheyAreRemoved)
+{
+    Rig r{highFlow(2.0)};
+    RowCounter first(r.store), second(r.store);
+    r.monitor.addEventSink(&first);
+    r.monitor.addEventSink(&second);
+    r.reading(2.5);
+    r.monitor.removeEventSink(&second);
+    r.reading(1.0);
+    r.monitor.acknowledgeAll();
+    EXPECT_EQ(first.rows, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(second.rows, std::vector<int>{1});
 }
 
 TEST(AlarmMonitor, AcknowledgedWhileItHoldsTheNotificationGoesAndTheReadoutStays)

@@ -1,8 +1,10 @@
 // The store as the outbox: scripts of store, connection and acknowledgement
 // events, and what was published, how far delivery got, what the store keeps
-// as the cursor and what retention took before it went out.
+// as the cursor and what retention took before it went out; the alarm events
+// as a stream of their own, whose cursor leaves the readings' alone.
 #include "fakes/fake_mqtt_connection.h"
 #include "fakes/fake_readings_store.h"
+#include "mqtt/mqtt_alarms.h"
 #include "mqtt/mqtt_outbox.h"
 #include "mqtt/mqtt_payloads.h"
 
@@ -19,16 +21,19 @@ using namespace tavelin::test;
 namespace {
 
 const QString kTopic = QStringLiteral("tavelin/d/state");
+const QString kReadings = QStringLiteral("mqtt_state");
+const QString kAlarms = QStringLiteral("mqtt_alarm");
 constexpr int kWindow = 8;
 
 struct OutboxCase {
     const char* name;
     std::int64_t startAfter; // where a stream never delivered begins
-    const char* script;      // "store 20; connect; pump; ack 1-3; ..."
+    const char* script;      // "store 20; connect; pump; ack 1-3; ..." ("readings 5" even for alarms)
     const char* published;   // every state message's seq in order, as ranges: "1-8,4-11"
     std::int64_t delivered;
     std::int64_t savedCursor;
     std::int64_t lost;
+    bool alarms = false; // the stream of alarm events: "store" adds events
 };
 
 std::string ranges(const std::vector<std::int64_t>& seqs)
@@ -51,18 +56,19 @@ struct OutboxRig {
     FakeMqttConnection connection;
     std::unique_ptr<MqttOutbox> outbox;
     std::int64_t startAfter = 0;
+    bool alarms = false;
 
     void make()
     {
-        outbox = std::make_unique<MqttOutbox>(
-            store, QStringLiteral("mqtt_state"), kTopic,
-            [this](std::int64_t seq, int max) {
-                QVector<OutboxEntry> entries;
-                for (const StoredReading& r : store.readingsAfter(seq, max))
-                    entries.append({r.seq, stateJson(r, 6900.0)});
-                return entries;
-            },
-            connection, startAfter, kWindow);
+        MqttOutbox::Source readings = [this](std::int64_t seq, int max) {
+            QVector<OutboxEntry> entries;
+            for (const StoredReading& r : store.readingsAfter(seq, max))
+                entries.append({r.seq, stateJson(r, 6900.0)});
+            return entries;
+        };
+        outbox = std::make_unique<MqttOutbox>(store, alarms ? kAlarms : kReadings, kTopic,
+                                              alarms ? alarmEventSource(store) : readings, connection, startAfter,
+                                              kWindow);
     }
     void step(const QString& step)
     {
@@ -70,7 +76,10 @@ struct OutboxRig {
         const QString verb = words.value(0);
         const QStringList span = words.value(1).split(QLatin1Char('-'));
         const int from = span.value(0).toInt(), to = span.value(span.size() - 1).toInt();
-        if (verb == QLatin1String("store")) {
+        if (verb == QLatin1String("store") && alarms) {
+            for (int i = 0; i < from; ++i)
+                store.appendAlarmEvent({0, 1000, QStringLiteral("leak"), QStringLiteral("raised"), 0.6, 0.5});
+        } else if (verb == QLatin1String("store") || verb == QLatin1String("readings")) {
             for (int i = 0; i < from; ++i)
                 store.append(StoredReading{0, (store.rows.size() + 1) * 1000LL, 250, 2.17, 0, 0, 0});
         } else if (verb == QLatin1String("prune")) { // readings before seq from leave
@@ -108,6 +117,7 @@ TEST_P(Outbox, DeliversEveryStoredReadingAtLeastOnceInOrder)
     const OutboxCase& c = GetParam();
     OutboxRig rig;
     rig.startAfter = c.startAfter;
+    rig.alarms = c.alarms;
     if (c.startAfter > 0)
         rig.step(QStringLiteral("store %1").arg(c.startAfter)); // there before the first delivery
     rig.make();
@@ -116,7 +126,8 @@ TEST_P(Outbox, DeliversEveryStoredReadingAtLeastOnceInOrder)
 
     EXPECT_EQ(ranges(rig.connection.seqs(kTopic)), c.published);
     EXPECT_EQ(rig.outbox->delivered(), c.delivered);
-    EXPECT_EQ(rig.store.deliveredUpTo(QStringLiteral("mqtt_state")), c.savedCursor);
+    EXPECT_EQ(rig.store.deliveredUpTo(c.alarms ? kAlarms : kReadings), c.savedCursor);
+    EXPECT_EQ(rig.store.deliveredUpTo(c.alarms ? kReadings : kAlarms), std::nullopt) << "the other stream's cursor";
     EXPECT_EQ(rig.outbox->lostToRetention(), c.lost);
     for (const PublishedMessage& m : rig.connection.published)
         EXPECT_FALSE(m.retain) << m.id;
@@ -156,7 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "1-8,7-10", 10, 10, 4},
         OutboxCase{"PrunedCountedOnce", 0, "store 10; prune 5; connect; refuse; pump; accept; connect; pump; "
                    "connect; pump",
-                   "5-10,5-10", 4, 0, 4}),
+                   "5-10,5-10", 4, 0, 4},
+        // The alarm events, from the store's alarm_events, beside readings that are not theirs.
+        OutboxCase{"AlarmEventsResentAfterRestartUntilAcknowledged", 0,
+                   "readings 6; store 4; connect; pump; ack 1-2; save; restart; connect; pump; ack 3-4; save",
+                   "1-4,3-4", 4, 4, 0, true},
+        OutboxCase{"AlarmEventsFirstStartSkipsOlderEvents", 2, "store 2; connect; pump; ack 3; save", "3-4", 3, 3, 0,
+                   true}),
     [](const ::testing::TestParamInfo<OutboxCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,9 +1,11 @@
 // What goes over a broker connection besides the readings: the status, the
 // discovery configs and the one subscription on each connect, discovery again
-// when Home Assistant says online (and nothing for anything else), the state
-// payload itself, and the status line.
+// when Home Assistant says online (and nothing for anything else) or the
+// alarms on change, the state and alarm payloads themselves, and the status
+// line.
 #include "fakes/fake_mqtt_connection.h"
 #include "fakes/fake_readings_store.h"
+#include "mqtt/mqtt_alarms.h"
 #include "mqtt/mqtt_outbox.h"
 #include "mqtt/mqtt_payloads.h"
 #include "mqtt/mqtt_session.h"
@@ -16,6 +18,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
+#include <QRegularExpression>
 
 #include <set>
 #include <string>
@@ -49,7 +53,26 @@ const std::vector<std::string> kOnConnect = {
     "ha/sensor/line-2/flow_l_min/config (retained)",
     "ha/sensor/line-2/total_l/config (retained)",
     "ha/sensor/line-2/meter_l/config (retained)",
+    "ha/binary_sensor/line-2/high_flow/config (retained)",
+    "ha/binary_sensor/line-2/low_flow/config (retained)",
+    "ha/binary_sensor/line-2/no_reading/config (retained)",
+    "ha/binary_sensor/line-2/leak/config (retained)",
+    "ha/binary_sensor/line-2/batch/config (retained)",
 };
+
+// Each alarm's binary sensor as last published: "high_flow+" for a config,
+// "low_flow-" for its removal (an empty payload).
+std::string alarmSensorsOf(const FakeMqttConnection& c)
+{
+    QMap<QString, QString> last;
+    for (const PublishedMessage& m : c.published)
+        if (m.topic.contains(QLatin1String("/binary_sensor/")) && m.retain)
+            last[m.topic.section(QLatin1Char('/'), 3, 3)] = QLatin1String(m.payload.isEmpty() ? "-" : "+");
+    QStringList out;
+    for (AlarmId id : kAllAlarms)
+        out << alarmKey(id) + last.value(alarmKey(id), QStringLiteral("?"));
+    return out.join(QLatin1Char(' ')).toStdString();
+}
 
 TEST(MqttSession, EachConnectSaysOnlineDescribesTheSensorsAndSubscribesOnce)
 {
@@ -60,10 +83,41 @@ TEST(MqttSession, EachConnectSaysOnlineDescribesTheSensorsAndSubscribesOnce)
     EXPECT_EQ(connection.published[0].payload, "online");
     EXPECT_EQ(connection.subscriptions, QStringList{QStringLiteral("ha/status")});
 
+    EXPECT_EQ(alarmSensorsOf(connection), "high_flow- low_flow- no_reading- leak- batch-")
+        << "with no rule on, configs left by an earlier run are removed";
+
     session.disconnected();
     session.connected();
-    EXPECT_EQ(connection.published.size(), 10);
+    EXPECT_EQ(connection.published.size(), 20);
     EXPECT_EQ(connection.subscriptions.size(), 2);
+}
+
+TEST(MqttSession, ABinarySensorForEachAlarmOnTheOthersRemovedAndBothAgainWhenTheyChange)
+{
+    FakeMqttConnection connection;
+    MqttSession session(connection, topicsFor("ha"), QStringLiteral("1.2.3"));
+    session.setAlarms({AlarmId::HighFlow, AlarmId::Leak});
+    session.connected();
+    EXPECT_EQ(alarmSensorsOf(connection), "high_flow+ low_flow- no_reading- leak+ batch-");
+
+    connection.published.clear();
+    session.setAlarms({AlarmId::HighFlow, AlarmId::Leak});
+    session.pump(64);
+    EXPECT_TRUE(connection.published.isEmpty()) << "the same alarms send nothing";
+    session.setAlarms({AlarmId::Batch});
+    EXPECT_TRUE(connection.published.isEmpty()) << "not before the pump";
+    session.pump(64);
+    session.pump(64);
+    EXPECT_EQ(alarmSensorsOf(connection), "high_flow- low_flow- no_reading- leak- batch+");
+    EXPECT_EQ(connection.published.size(), 9) << "once";
+
+    session.disconnected();
+    connection.published.clear();
+    session.setAlarms({AlarmId::NoReading});
+    session.pump(64);
+    EXPECT_TRUE(connection.published.isEmpty()) << "disconnected";
+    session.connected();
+    EXPECT_EQ(alarmSensorsOf(connection), "high_flow- low_flow- no_reading+ leak- batch-");
 }
 
 TEST(MqttSession, NoDiscoveryPrefixNoConfigsAndNoSubscription)
@@ -98,7 +152,7 @@ TEST_P(DiscoveryStatus, OnlyOnlineOnTheStatusTopicPublishesDiscoveryAgainOnce)
         session.messageArrived(QString::fromLatin1(c.topic), c.payload);
     session.pump(64);
     session.pump(64);
-    EXPECT_EQ(connection.published.size(), c.republished ? 4 : 0);
+    EXPECT_EQ(connection.published.size(), c.republished ? 9 : 0) << "four sensors, five alarms";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -192,6 +246,46 @@ TEST(MqttPayloads, DiscoveryKeepsToHomeAssistantsPairsAndPointsAtTheStateAndStat
         EXPECT_EQ(device.value("sw_version").toString(), QStringLiteral("1.2.3"));
     }
     EXPECT_EQ(uniqueIds.size(), 4u);
+}
+
+TEST(MqttPayloads, AnAlarmEventIsItsStoreRowWithItsOwnSeqAndTime)
+{
+    const StoredAlarmEvent event{17, 1796782565123, QStringLiteral("high_flow"), QStringLiteral("raised"), 2.5, 2};
+    EXPECT_EQ(alarmJson(event).toStdString(), "{\"alarm\":\"high_flow\",\"event\":\"raised\",\"seq\":17,"
+                                              "\"threshold\":2,\"ts\":\"2026-12-09T02:16:05.123Z\",\"value\":2.5}");
+}
+
+TEST(MqttPayloads, EachAlarmsBinarySensorFollowsItsOwnRaiseAndClearOnTheAlarmTopic)
+{
+    const MqttTopics topics = topicsFor("ha");
+    const QJsonObject payload = QJsonDocument::fromJson(alarmJson(StoredAlarmEvent{})).object();
+    const QVector<MqttMessage> configs =
+        alarmDiscoveryMessages(topics, QStringLiteral("1.2.3"), {kAllAlarms, kAllAlarms + kAlarmCount});
+    ASSERT_EQ(configs.size(), kAlarmCount);
+    for (int i = 0; i < kAlarmCount; ++i) {
+        const QString key = alarmKey(kAllAlarms[i]);
+        SCOPED_TRACE(key.toStdString());
+        const QJsonObject config = QJsonDocument::fromJson(configs[i].payload).object();
+        EXPECT_EQ(configs[i].topic, QStringLiteral("ha/binary_sensor/line-2/%1/config").arg(key));
+        EXPECT_EQ(config.value("device_class").toString(), QStringLiteral("problem"));
+        EXPECT_EQ(config.value("state_topic").toString(), topics.alarm);
+        EXPECT_EQ(config.value("availability_topic").toString(), topics.status);
+        // The template reads the payload's fields and compares them with this
+        // alarm's key and the events' own words, giving payload_on and _off.
+        const QString tmpl = config.value("value_template").toString();
+        QStringList words;
+        const QRegularExpression comparison(QStringLiteral("value_json\\.(\\w+) [!=]= '(\\w+)'"));
+        QRegularExpressionMatchIterator it = comparison.globalMatch(tmpl);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            EXPECT_TRUE(payload.contains(m.captured(1))) << m.captured(1).toStdString();
+            words << m.captured(2);
+        }
+        EXPECT_EQ(words, (QStringList{key, alarmEventName(AlarmEventKind::Raised),
+                                      alarmEventName(AlarmEventKind::Cleared)}));
+        for (const char* state : {"payload_on", "payload_off"})
+            EXPECT_TRUE(tmpl.contains(QStringLiteral("%}%1{%").arg(config.value(state).toString()))) << state;
+    }
 }
 
 // --- the status line -------------------------------------------------------------

@@ -31,7 +31,7 @@ QString reasonOf(const QSqlError& error)
 
 SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db)
     : insert_(db), newest_(db), since_(db), after_(db), count_(db), anyOld_(db), removeOld_(db), readInfo_(db),
-      writeInfo_(db), insertAlarmEvent_(db)
+      writeInfo_(db), insertAlarmEvent_(db), alarmEventsAfter_(db), newestAlarmEvent_(db)
 {
 }
 
@@ -92,18 +92,23 @@ std::optional<std::int64_t> SqliteReadingStatements::append(const StoredReading&
     return seq;
 }
 
+bool SqliteReadingStatements::preparedOnce(QSqlQuery& query, bool* prepared, const char* statement)
+{
+    if (*prepared)
+        return true;
+    query.setForwardOnly(true);
+    *prepared = query.prepare(QLatin1String(statement));
+    if (!*prepared)
+        fail(query);
+    return *prepared;
+}
+
 std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const StoredAlarmEvent& event)
 {
     error_.clear();
-    if (!alarmEventPrepared_) {
-        insertAlarmEvent_.setForwardOnly(true);
-        alarmEventPrepared_ = insertAlarmEvent_.prepare(
-            QStringLiteral("INSERT INTO alarm_events(utc_ms, alarm, event, value, threshold) VALUES (?, ?, ?, ?, ?)"));
-        if (!alarmEventPrepared_) {
-            fail(insertAlarmEvent_);
-            return std::nullopt;
-        }
-    }
+    if (!preparedOnce(insertAlarmEvent_, &alarmEventPrepared_,
+                      "INSERT INTO alarm_events(utc_ms, alarm, event, value, threshold) VALUES (?, ?, ?, ?, ?)"))
+        return std::nullopt;
     insertAlarmEvent_.bindValue(0, static_cast<qint64>(event.utcMs));
     insertAlarmEvent_.bindValue(1, event.alarm);
     insertAlarmEvent_.bindValue(2, event.event);
@@ -115,6 +120,40 @@ std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const Stor
     else
         fail(insertAlarmEvent_);
     insertAlarmEvent_.finish();
+    return seq;
+}
+
+QVector<StoredAlarmEvent> SqliteReadingStatements::alarmEventsAfter(std::int64_t seq, int maxRows)
+{
+    error_.clear();
+    QVector<StoredAlarmEvent> events;
+    if (!preparedOnce(alarmEventsAfter_, &alarmEventsAfterPrepared_,
+                      "SELECT seq, utc_ms, alarm, event, value, threshold FROM alarm_events WHERE seq > ? "
+                      "ORDER BY seq LIMIT ?"))
+        return events;
+    alarmEventsAfter_.bindValue(0, static_cast<qint64>(seq));
+    alarmEventsAfter_.bindValue(1, maxRows);
+    if (!alarmEventsAfter_.exec())
+        fail(alarmEventsAfter_);
+    while (alarmEventsAfter_.next())
+        events.append({alarmEventsAfter_.value(0).toLongLong(), alarmEventsAfter_.value(1).toLongLong(),
+                       alarmEventsAfter_.value(2).toString(), alarmEventsAfter_.value(3).toString(),
+                       alarmEventsAfter_.value(4).toDouble(), alarmEventsAfter_.value(5).toDouble()});
+    alarmEventsAfter_.finish();
+    return events;
+}
+
+std::optional<std::int64_t> SqliteReadingStatements::newestAlarmEventSeq()
+{
+    error_.clear();
+    std::optional<std::int64_t> seq;
+    if (!preparedOnce(newestAlarmEvent_, &newestAlarmEventPrepared_, "SELECT MAX(seq) FROM alarm_events"))
+        return seq;
+    if (!newestAlarmEvent_.exec())
+        fail(newestAlarmEvent_);
+    else if (newestAlarmEvent_.next() && !newestAlarmEvent_.value(0).isNull())
+        seq = newestAlarmEvent_.value(0).toLongLong();
+    newestAlarmEvent_.finish();
     return seq;
 }
 

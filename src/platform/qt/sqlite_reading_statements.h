@@ -30,15 +30,21 @@ public:
     // Stores the event and returns its seq. Prepared at the first event, so
     // that a store read without the table still opens.
     std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event);
+    // Prepared at their first use, for the same reason.
+    QVector<StoredAlarmEvent> alarmEventsAfter(std::int64_t seq, int maxRows);
+    std::optional<std::int64_t> newestAlarmEventSeq();
 
     // Why the last call failed; empty after one that did not.
     QString error() const { return error_; }
 
 private:
     void fail(const QSqlQuery& query);
+    // Prepares query once; false, with the reason kept, when it cannot be.
+    bool preparedOnce(QSqlQuery& query, bool* prepared, const char* statement);
 
-    QSqlQuery insert_, newest_, since_, after_, count_, anyOld_, removeOld_, readInfo_, writeInfo_, insertAlarmEvent_;
-    bool alarmEventPrepared_ = false;
+    QSqlQuery insert_, newest_, since_, after_, count_, anyOld_, removeOld_, readInfo_, writeInfo_;
+    QSqlQuery insertAlarmEvent_, alarmEventsAfter_, newestAlarmEvent_;
+    bool alarmEventPrepared_ = false, alarmEventsAfterPrepared_ = false, newestAlarmEventPrepared_ = false;
     QString error_;
 };
 

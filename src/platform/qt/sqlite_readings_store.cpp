@@ -245,24 +245,33 @@ Result SqliteReadingsStore::noted(Result result)
     return result;
 }
 
+bool SqliteReadingsStore::writable()
+{
+    if (isOpen() && !readOnly_)
+        return true;
+    lastError_ = isOpen() ? QStringLiteral("the store is open for reading only")
+                          : QStringLiteral("the store is not open");
+    return false;
+}
+
 std::optional<std::int64_t> SqliteReadingsStore::append(const StoredReading& reading)
 {
-    if (!isOpen() || readOnly_) {
-        lastError_ = isOpen() ? QStringLiteral("the store is open for reading only")
-                              : QStringLiteral("the store is not open");
-        return std::nullopt;
-    }
-    return noted(statements_->append(reading));
+    return writable() ? noted(statements_->append(reading)) : std::nullopt;
 }
 
 std::optional<std::int64_t> SqliteReadingsStore::appendAlarmEvent(const StoredAlarmEvent& event)
 {
-    if (!isOpen() || readOnly_) {
-        lastError_ = isOpen() ? QStringLiteral("the store is open for reading only")
-                              : QStringLiteral("the store is not open");
-        return std::nullopt;
-    }
-    return noted(statements_->appendAlarmEvent(event));
+    return writable() ? noted(statements_->appendAlarmEvent(event)) : std::nullopt;
+}
+
+QVector<StoredAlarmEvent> SqliteReadingsStore::alarmEventsAfter(std::int64_t seq, int maxRows)
+{
+    return isOpen() && maxRows > 0 ? noted(statements_->alarmEventsAfter(seq, maxRows)) : QVector<StoredAlarmEvent>();
+}
+
+std::optional<std::int64_t> SqliteReadingsStore::newestAlarmEventSeq()
+{
+    return isOpen() ? noted(statements_->newestAlarmEventSeq()) : std::nullopt;
 }
 
 std::optional<StoredReading> SqliteReadingsStore::newest()

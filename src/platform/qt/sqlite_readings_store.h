@@ -52,6 +52,8 @@ public:
     std::int64_t createdUtcMs() override { return createdUtcMs_; }
     int removeOlderThan(std::int64_t utcMs, int maxRows) override;
     std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event) override;
+    QVector<StoredAlarmEvent> alarmEventsAfter(std::int64_t seq, int maxRows) override;
+    std::optional<std::int64_t> newestAlarmEventSeq() override;
     QString lastError() const override { return lastError_; }
     QString filePath() const override { return path_; }
 
@@ -70,6 +72,8 @@ private:
     bool setUp(StoreJournal journal);
     bool readInfoAndPrepare();
     bool exec(const QString& statement);
+    // Open for writing; else false, with the reason in lastError_.
+    bool writable();
     bool fail(const QString& doing, const QSqlError& error);
     // Passes a statement's result on, keeping the reason when it failed.
     template <typename Result>
