@@ -41,12 +41,13 @@ struct Options {
     int warmUp = 5;      // first cycles lay out fonts and glyph caches once
     bool trend = false;
     QString store; // a readings store to commit every reading to; none: no store
+    QString mqttUrl; // with a store: publish every reading to this broker
 };
 
 [[noreturn]] void usage()
 {
     std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend] "
-                         "[--store PATH]\n");
+                         "[--store PATH [--mqtt-url URL]]\n");
     std::exit(2);
 }
 
@@ -71,6 +72,8 @@ Options parse(int argc, char** argv)
             options.warmUp = std::atoi(value);
         else if (!std::strcmp(argv[i - 1], "--store"))
             options.store = QString::fromLocal8Bit(value);
+        else if (!std::strcmp(argv[i - 1], "--mqtt-url"))
+            options.mqttUrl = QString::fromLocal8Bit(value);
         else
             usage();
     }
@@ -102,7 +105,10 @@ int main(int argc, char* argv[])
             return 1;
         }
     }
-    tavelin::bench::TimedWindow window({port, counter, messages, logChannel, clock, fileDialog},
+    tavelin::Settings settings;
+    settings.mqtt.url = options.mqttUrl;
+    settings.mqtt.deviceId = QStringLiteral("bench");
+    tavelin::bench::TimedWindow window({port, counter, messages, logChannel, clock, fileDialog}, settings,
                                        options.intervalMs);
     window.useStore(store.get());
     window.Form_Load();
@@ -139,9 +145,9 @@ int main(int argc, char* argv[])
         std::printf("%lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
                     static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
                     static_cast<long long>(cycles[i].waitedUs));
-    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d\n",
+    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d mqtt=%d\n",
                 window.cyclesWithoutDisplay(), messages.shown(), options.warmUp, options.intervalMs,
-                options.trend ? 1 : 0, store ? 1 : 0);
+                options.trend ? 1 : 0, store ? 1 : 0, options.mqttUrl.isEmpty() ? 0 : 1);
     if (messages.shown() > 0)
         std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
     window.close();

@@ -6,7 +6,8 @@
 // is old enough to remove, and to write the totals text from it.
 //
 //   store-commit [--readings N] [--dir FOLDER]
-//   store-commit --fill PATH    (a store at PATH with a day of readings up to now)
+//   store-commit --fill PATH    (a store at PATH with a day of readings up to now,
+//                                none of them delivered over MQTT yet)
 //
 // The stores are made in a temporary folder inside FOLDER (the system's
 // temporary folder by default): put it on the disk the program writes to,
@@ -160,6 +161,7 @@ int main(int argc, char* argv[])
     if (!fill.isEmpty()) { // a store holding the last day, one reading a second up to now
         auto store = openOrExit(fill, StoreJournal::WalNormal);
         timedAppends(*store, kDayReadings, QDateTime::currentMSecsSinceEpoch() - std::int64_t(kDayReadings) * 1000);
+        store->setDeliveredUpTo(QStringLiteral("mqtt_state"), 0); // a backlog for the publisher
         return 0;
     }
     QTemporaryDir folder(base + QStringLiteral("/store-commit-XXXXXX"));

@@ -34,8 +34,8 @@ void CountingMessages::show(const QString& prompt, const QString&)
     lastPrompt_ = prompt;
 }
 
-TimedWindow::TimedWindow(Services services, int samplingIntervalMs)
-    : frmmain(services), samplingIntervalMs_(samplingIntervalMs)
+TimedWindow::TimedWindow(Services services, const Settings& settings, int samplingIntervalMs)
+    : frmmain(services, settings), samplingIntervalMs_(samplingIntervalMs)
 {
     qApp->installEventFilter(this);
 }

@@ -2,7 +2,9 @@
 simulator, and each is stopped (SIGTERM, by its process id) before the next
 starts, so no two measured programs share the machine or the display."""
 
+import getpass
 import os
+import socket
 import statistics
 import subprocess
 import time
@@ -44,7 +46,8 @@ def _busy_processes(count):
     return [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(count)]
 
 
-def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False, busy=0, store=None):
+def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False, busy=0, store=None,
+                  mqtt_url=None):
     """Tick to last display write of the real cycle, through the harness.
 
     With reserve_processor the harness runs under SCHED_FIFO (chrt), so no
@@ -60,7 +63,8 @@ def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False
     spinners = _busy_processes(busy)
     try:
         run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles),
-                              *(["--trend"] if trend else []), *(["--store", store] if store else [])],
+                              *(["--trend"] if trend else []), *(["--store", store] if store else []),
+                              *(["--mqtt-url", mqtt_url] if mqtt_url else [])],
                              capture_output=True, text=True, timeout=cycles * 2 + 120)
     finally:
         for spinner in spinners:
@@ -242,3 +246,51 @@ def service(binary, sim_binary, work_dir, seconds, memory_after):
     if status != 0:
         raise RuntimeError("tavelind ended with status %s" % status)
     return _sampling_figures(command_log, cpu_used, memory_after, memory, rows)
+
+
+class _Broker:
+    """A mosquitto of the bench's own on a free loopback port, anonymous."""
+
+    def __init__(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        self.port = probe.getsockname()[1]
+        probe.close()
+        conf = os.path.join(folder, "mosquitto.conf")
+        with open(conf, "w") as out:
+            out.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence false\nuser %s\n"
+                      % (self.port, getpass.getuser()))
+        self.process = subprocess.Popen(["mosquitto", "-c", conf], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=0.5).close()
+                return
+            except OSError:
+                time.sleep(0.1)
+        self.stop()
+        raise RuntimeError("mosquitto did not listen")
+
+    def stop(self):
+        programs.stop_process(self.process)
+
+
+def cycle_latency_mqtt(harness, sim_binary, store_binary, cycles, work_dir, backlog):
+    """The cycle with every reading stored and published to a local broker;
+    with backlog, while a day of stored readings (86 400) not yet delivered
+    is replayed."""
+    folder = os.path.join(work_dir, "latency-mqtt-backlog" if backlog else "latency-mqtt")
+    store = os.path.join(folder, "readings.db")
+    for stale in (store, store + "-wal", store + "-shm"):
+        if os.path.exists(stale):
+            os.remove(stale)
+    if backlog:
+        fill_store(store_binary, store)
+    broker = _Broker(os.path.join(folder, "broker"))
+    try:
+        return cycle_latency(harness, sim_binary, cycles, os.path.join(folder, "cycle-latency.txt"), store=store,
+                             mqtt_url="mqtt://127.0.0.1:%d" % broker.port)
+    finally:
+        broker.stop()
