@@ -19,6 +19,9 @@ struct StoredReading {
     double pulseTotal = 0.0;      // the resettable total, in pulses
     double totalLiters = 0.0;     // the resettable total as displayed
     std::int64_t meterCentipulses = 0; // the meter: every reading since the store began, in 1/100 pulse
+    double pulsesPerLiter = 0.0;  // the K-factor in force when the reading was taken
+    double meterLiters = 0.0;     // the meter in liters: each reading's liters at its own K-factor, summed,
+                                  // so that it never falls when K changes
 };
 
 // An alarm's raise, clear or acknowledgement, kept for the outputs that carry
@@ -69,6 +72,9 @@ public:
     virtual QString lastError() const = 0;
     // Where the store keeps its readings, for messages; empty when unknown.
     virtual QString filePath() const { return QString(); }
+    // The store's identity, a UUID made with it: (store_id, seq) names a
+    // reading for good, across restarts and hosts. Empty when not open.
+    virtual QString storeId() { return QString(); }
 };
 
 } // namespace tavelin
