@@ -126,7 +126,7 @@ QString Instrument::meterText() const
 {
     if (!parts_.store || !parts_.store->isOpen())
         return QCoreApplication::translate("tavelin::frmmain", "Meter total: not kept (no readings store)");
-    const double liters = double(storeRecorder_.meterCentipulses()) / 100.0 / pulsesPerLiter();
+    const double liters = storeRecorder_.meterLiters();
     const QDate since = QDateTime::fromMSecsSinceEpoch(parts_.store->createdUtcMs()).date();
     return QCoreApplication::translate("tavelin::frmmain", "Meter total: %1 L since %2")
         .arg(QLocale().toString(liters, 'f', sensor::kRoundedDecimals), since.toString(Qt::ISODate));
@@ -137,6 +137,7 @@ void Instrument::applySettings(const Settings& settings)
     settings_ = settings;
     module_.setPulsesPerLiter(settings_.sensor.pulsesPerLiter);
     storeRecorder_.setRetentionDays(settings_.store.retentionDays);
+    storeRecorder_.setPulsesPerLiter(settings_.sensor.pulsesPerLiter);
     alarms_.configure(settings_.alarms);
 }
 

@@ -18,6 +18,13 @@ std::int64_t centipulsesOf(double frequency)
     return std::llround(frequency * 100.0);
 }
 
+double meterLitersOf(const StoredReading& reading, double pulsesPerLiter)
+{
+    if (reading.pulsesPerLiter > 0.0)
+        return reading.meterLiters;
+    return double(reading.meterCentipulses) / 100.0 / pulsesPerLiter;
+}
+
 StoreRecorder::StoreRecorder(ReadingsStore* store, WallClock& clock, MessageBox& messages)
     : store_(nullptr), clock_(clock), messages_(messages)
 {
@@ -29,12 +36,14 @@ void StoreRecorder::attach(ReadingsStore* store)
     store_ = store;
     lastSeq_.reset();
     meterCentipulses_ = 0;
+    meterLiters_ = 0.0;
     failureReported_ = false;
     if (!store_)
         return;
     if (const std::optional<StoredReading> newest = store_->newest()) {
         lastSeq_ = newest->seq;
         meterCentipulses_ = newest->meterCentipulses;
+        meterLiters_ = meterLitersOf(*newest, pulsesPerLiter_);
     }
 }
 
@@ -44,7 +53,11 @@ void StoreRecorder::sampleAccepted(const MeasurementState& state)
         return;
     // The meter counts what flowed, stored or not: a reading the store missed
     // still moves the meter that the next stored reading carries.
-    meterCentipulses_ += centipulsesOf(state.dblFrequency);
+    const std::int64_t step = centipulsesOf(state.dblFrequency);
+    meterCentipulses_ += step;
+    // Summed at the K of each reading, the meter in liters never falls when
+    // K changes; it is not rounded, so nothing is lost between readings.
+    meterLiters_ += double(step) / 100.0 / pulsesPerLiter_;
 
     StoredReading reading;
     reading.utcMs = clock_.currentMSecsSinceEpoch();
@@ -53,6 +66,8 @@ void StoreRecorder::sampleAccepted(const MeasurementState& state)
     reading.pulseTotal = state.dblPulseTotal;
     reading.totalLiters = state.dblTotalLiters;
     reading.meterCentipulses = meterCentipulses_;
+    reading.pulsesPerLiter = pulsesPerLiter_;
+    reading.meterLiters = meterLiters_;
 
     const std::optional<std::int64_t> seq = store_->append(reading);
     if (!seq) {

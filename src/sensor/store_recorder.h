@@ -18,6 +18,7 @@ namespace tavelin {
 
 class MessageBox;
 class ReadingsStore;
+struct StoredReading;
 class WallClock;
 
 class StoreRecorder : public SampleListener {
@@ -33,6 +34,8 @@ public:
 
     // Readings older than this many days leave the store; 0 or less keeps all.
     void setRetentionDays(double days) { retentionDays_ = days; }
+    // The K-factor each reading from now on is taken at.
+    void setPulsesPerLiter(double pulsesPerLiter) { pulsesPerLiter_ = pulsesPerLiter; }
     double retentionDays() const { return retentionDays_; }
 
     void sampleAccepted(const MeasurementState& state) override;
@@ -41,6 +44,8 @@ public:
     // The newest stored reading's sequence number; nothing before the first.
     std::optional<std::int64_t> lastSeq() const { return lastSeq_; }
     std::int64_t meterCentipulses() const { return meterCentipulses_; }
+    // The meter in liters: each reading's liters at its own K-factor, summed.
+    double meterLiters() const { return meterLiters_; }
 
 private:
     void pruneOlderThanRetention(std::int64_t nowMs);
@@ -52,10 +57,16 @@ private:
     double retentionDays_ = 7.0;
     std::optional<std::int64_t> lastSeq_;
     std::int64_t meterCentipulses_ = 0;
+    double meterLiters_ = 0.0;
+    double pulsesPerLiter_ = 6900.0;
     bool failureReported_ = false;
 };
 
 // The meter's step for one reading: the frequency in hundredths of a pulse.
 std::int64_t centipulsesOf(double frequency);
+
+// The meter in liters that a stored reading carries; a reading stored before
+// the K-factor was kept with it is taken at pulsesPerLiter.
+double meterLitersOf(const StoredReading& reading, double pulsesPerLiter);
 
 } // namespace tavelin

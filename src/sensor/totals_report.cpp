@@ -1,6 +1,7 @@
 #include "sensor/totals_report.h"
 
 #include "platform/readings_store.h"
+#include "sensor/store_recorder.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -32,7 +33,8 @@ QString totalsReport(ReadingsStore* store, double pulsesPerLiter)
     QString text;
     QTextStream out(&text);
     out << "meter_pulses=" << centipulsesText(meter) << '\n';
-    out << "meter_liters=" << c.toString(meter / 100.0 / pulsesPerLiter, 'f', 2) << '\n';
+    const double meterLiters = newest ? meterLitersOf(*newest, pulsesPerLiter) : 0.0;
+    out << "meter_liters=" << c.toString(meterLiters, 'f', 2) << '\n';
     out << "total_liters=" << c.toString(newest ? newest->totalLiters : 0.0, 'f', 2) << '\n';
     out << "pulses_per_liter=" << c.toString(pulsesPerLiter, 'f', QLocale::FloatingPointShortest) << '\n';
     out << "last_reading=";
@@ -40,6 +42,7 @@ QString totalsReport(ReadingsStore* store, double pulsesPerLiter)
         out << QDateTime::fromMSecsSinceEpoch(newest->utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
     out << '\n';
     out << "readings=" << (open ? store->readingCount() : 0) << '\n';
+    out << "store_id=" << (open ? store->storeId() : QString()) << '\n';
     out.flush();
     return text;
 }

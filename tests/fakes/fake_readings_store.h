@@ -85,6 +85,7 @@ public:
     }
     QString lastError() const override { return error; }
     QString filePath() const override { return path; }
+    QString storeId() override { return id; }
 
     QVector<StoredReading> rows;
     QVector<StoredAlarmEvent> alarmEvents;
@@ -95,6 +96,7 @@ public:
     QString error = QStringLiteral("database or disk is full");
     QString path = QStringLiteral("/var/lib/tavelin/readings.db");
     std::int64_t createdMs = 0;
+    QString id = QStringLiteral("0b0e9f4c-2d0e-4a57-9a4e-1f6f3c2a7d11");
 };
 
 } // namespace tavelin::test

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUuid>
 #include <QVariant>
 
 #include <csignal>
@@ -257,6 +258,57 @@ TEST_F(SqliteReadingsStoreTest, AStoreMadeBeforeAlarmEventsIsReadAsItIsAndGetsTh
     ASSERT_TRUE(store);
     EXPECT_EQ(store->newestAlarmEventSeq(), std::nullopt) << "the table is there, empty";
     EXPECT_EQ(store->appendAlarmEvent({0, 2000, QStringLiteral("leak"), QStringLiteral("raised"), 0.7, 0.5}), 1);
+}
+
+// A store of the first schema: its readings have no K-factor and no meter in
+// liters. Read only it is read as it is; opened for writing it gains both
+// columns and an identity, and its readings and seq go on.
+TEST_F(SqliteReadingsStoreTest, AStoreOfTheFirstSchemaIsReadAsItIsAndUpgradedWhenWritten)
+{
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        store->append(readingAt(1000, 690000));
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("first-schema"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        for (const char* statement :
+             {"CREATE TABLE old(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, frequency REAL, liters_per_min "
+              "REAL, pulse_total REAL, total_liters REAL, meter_centipulses INTEGER NOT NULL)",
+              "INSERT INTO old SELECT seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, "
+              "meter_centipulses FROM readings",
+              "DROP TABLE readings", "ALTER TABLE old RENAME TO readings",
+              "DELETE FROM store_info WHERE key = 'store_id'",
+              "UPDATE store_info SET value = 1 WHERE key = 'schema_version'"})
+            ASSERT_TRUE(query.exec(QLatin1String(statement))) << statement;
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("first-schema"));
+
+    auto reader = SqliteReadingsStore::openReadOnly(path, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    ASSERT_TRUE(reader->newest());
+    EXPECT_EQ(reader->newest()->meterCentipulses, 690000);
+    EXPECT_EQ(reader->newest()->pulsesPerLiter, 0.0) << "stored before K was kept";
+    EXPECT_TRUE(reader->storeId().isEmpty());
+    reader.reset();
+
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(QUuid::fromString(store->storeId()).isNull(), false) << store->storeId().toStdString();
+    StoredReading next = readingAt(2000, 700000);
+    next.pulsesPerLiter = 7000.0;
+    next.meterLiters = 1.0001;
+    EXPECT_EQ(store->append(next), 2);
+    EXPECT_EQ(store->newest()->pulsesPerLiter, 7000.0);
+    EXPECT_EQ(store->newest()->meterLiters, 1.0001);
+    const QString id = store->storeId();
+    store.reset();
+    EXPECT_EQ(openStore()->storeId(), id) << "made once";
 }
 
 // A child process appends without end and reports each seq once append()

@@ -108,6 +108,34 @@ TEST(StoreRecorder, MeterAndSeqContinueFromTheStoresNewestReading)
     EXPECT_EQ(recorder.lastSeq(), 42);
 }
 
+// A calibration that raises K lowers every later reading's liters, never the
+// meter already counted; a store's newest reading from before K was kept
+// starts the meter in liters at the K in force.
+TEST(StoreRecorder, TheMeterInLitersCountsEachReadingAtItsOwnKAndNeverFalls)
+{
+    Rig rig;
+    StoredReading older;
+    older.seq = 9;
+    older.meterCentipulses = 690000; // 6900 pulses, stored without its K
+    older.utcMs = rig.nowMs() - 1000;
+    rig.store.rows = {older};
+    StoreRecorder recorder(&rig.store, rig.clock, rig.messages);
+    EXPECT_DOUBLE_EQ(recorder.meterLiters(), 1.0);
+
+    rig.accept(recorder, 6900.0);
+    recorder.setPulsesPerLiter(7000.0);
+    rig.accept(recorder, 7000.0);
+    ASSERT_EQ(rig.store.rows.size(), 3);
+    EXPECT_DOUBLE_EQ(rig.store.rows[1].meterLiters, 2.0);
+    EXPECT_DOUBLE_EQ(rig.store.rows[1].pulsesPerLiter, 6900.0);
+    EXPECT_DOUBLE_EQ(rig.store.rows[2].meterLiters, 3.0);
+    EXPECT_DOUBLE_EQ(rig.store.rows[2].pulsesPerLiter, 7000.0);
+    EXPECT_EQ(rig.store.rows[2].meterCentipulses, 690000 + 690000 + 700000);
+
+    StoreRecorder restarted(&rig.store, rig.clock, rig.messages);
+    EXPECT_DOUBLE_EQ(restarted.meterLiters(), 3.0) << "carried by the newest reading, whatever K is now";
+}
+
 TEST(StoreRecorder, AFailingStoreIsReportedOnceAndAgainOnlyAfterASuccess)
 {
     Rig rig;
@@ -201,29 +229,41 @@ StoredReading stored(std::int64_t seq, std::int64_t utcMs, double totalLiters, s
     return reading;
 }
 
+#define kStoreId "0b0e9f4c-2d0e-4a57-9a4e-1f6f3c2a7d11"
+
 TEST(TotalsReport, PrintsTheNewestReadingsTotalsOneKeyALine)
 {
     const qint64 at = QDateTime(QDate(2026, 12, 9), QTime(2, 16, 5, 123), Qt::UTC).toMSecsSinceEpoch();
     const TotalsRow rows[] = {
         {"no store", false, {}, 6900.0,
          "meter_pulses=0.00\nmeter_liters=0.00\ntotal_liters=0.00\npulses_per_liter=6900\n"
-         "last_reading=\nreadings=0\n"},
+         "last_reading=\nreadings=0\nstore_id=\n"},
         {"an empty store", true, {}, 450.5,
          "meter_pulses=0.00\nmeter_liters=0.00\ntotal_liters=0.00\npulses_per_liter=450.5\n"
-         "last_reading=\nreadings=0\n"},
+         "last_reading=\nreadings=0\nstore_id=" kStoreId "\n"},
         {"the newest row counts", true, {stored(6, at - 1000, 99.0, 5), stored(7, at, 13.5, 123456725)}, 6900.0,
          "meter_pulses=1234567.25\nmeter_liters=178.92\ntotal_liters=13.50\npulses_per_liter=6900\n"
-         "last_reading=2026-12-09T02:16:05.123Z\nreadings=2\n"},
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=2\nstore_id=" kStoreId "\n"},
         {"a meter beyond a double's digits stays exact", true, {stored(1, at - 123, 0.004, 900719925474099301)},
          10000000.0,
          "meter_pulses=9007199254740993.01\nmeter_liters=900719925.47\ntotal_liters=0.00\n"
-         "pulses_per_liter=10000000\nlast_reading=2026-12-09T02:16:05.000Z\nreadings=1\n"},
+         "pulses_per_liter=10000000\nlast_reading=2026-12-09T02:16:05.000Z\nreadings=1\nstore_id=" kStoreId "\n"},
         {"hundredths below one pulse", true, {stored(3, at + 877, 0.01, 7)}, 0.125,
          "meter_pulses=0.07\nmeter_liters=0.56\ntotal_liters=0.01\npulses_per_liter=0.125\n"
-         "last_reading=2026-12-09T02:16:06.000Z\nreadings=1\n"},
+         "last_reading=2026-12-09T02:16:06.000Z\nreadings=1\nstore_id=" kStoreId "\n"},
         {"a meter run backwards keeps its sign in front", true, {stored(4, at, -0.5, -12345)}, 6900.0,
          "meter_pulses=-123.45\nmeter_liters=-0.02\ntotal_liters=-0.50\npulses_per_liter=6900\n"
-         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\n"},
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\nstore_id=" kStoreId "\n"},
+        {"the meter in liters is the one each reading carries, at the K it was taken at", true,
+         {[&] {
+             StoredReading r = stored(8, at, 10.0, 690000);
+             r.pulsesPerLiter = 7000.0;
+             r.meterLiters = 98.765;
+             return r;
+         }()},
+         6900.0,
+         "meter_pulses=6900.00\nmeter_liters=98.77\ntotal_liters=10.00\npulses_per_liter=6900\n"
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\nstore_id=" kStoreId "\n"},
     };
     for (const TotalsRow& row : rows) {
         SCOPED_TRACE(row.name);

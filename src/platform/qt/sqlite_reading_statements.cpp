@@ -7,7 +7,11 @@ namespace tavelin {
 
 namespace {
 
-const char kColumns[] = "seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, meter_centipulses";
+const char kColumns[] =
+    "seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, meter_centipulses, pulses_per_liter, "
+    "meter_liters";
+const char kColumnsWithoutK[] =
+    "seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, meter_centipulses, 0, 0";
 
 StoredReading readingFrom(const QSqlQuery& row)
 {
@@ -19,6 +23,9 @@ StoredReading readingFrom(const QSqlQuery& row)
     reading.pulseTotal = row.value(4).toDouble();
     reading.totalLiters = row.value(5).toDouble();
     reading.meterCentipulses = row.value(6).toLongLong();
+    // A reading stored before the K-factor was kept with it reads as K 0.
+    reading.pulsesPerLiter = row.value(7).toDouble();
+    reading.meterLiters = row.value(8).toDouble();
     return reading;
 }
 
@@ -29,24 +36,25 @@ QString reasonOf(const QSqlError& error)
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
-SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db)
+SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db, bool withK)
     : insert_(db), newest_(db), since_(db), after_(db), count_(db), anyOld_(db), removeOld_(db), readInfo_(db),
-      writeInfo_(db), insertAlarmEvent_(db), alarmEventsAfter_(db), newestAlarmEvent_(db)
+      writeInfo_(db), insertAlarmEvent_(db), alarmEventsAfter_(db), newestAlarmEvent_(db), withK_(withK)
 {
 }
 
 bool SqliteReadingStatements::prepare()
 {
-    const QString columns = QLatin1String(kColumns);
+    const QString columns = QLatin1String(withK_ ? kColumns : kColumnsWithoutK);
     const auto queries = {&insert_, &newest_, &since_, &after_, &count_, &anyOld_, &removeOld_, &readInfo_, &writeInfo_};
     for (QSqlQuery* query : queries)
         query->setForwardOnly(true);
     // The newest row is never removed, so MAX(seq) + 1 carries the sequence
     // on across restarts and removals.
     const bool prepared =
-        insert_.prepare(QStringLiteral("INSERT INTO readings(%1) VALUES ("
-                                       "(SELECT IFNULL(MAX(seq), 0) + 1 FROM readings), ?, ?, ?, ?, ?, ?)")
-                            .arg(columns))
+        (!withK_ // an older store is only read
+         || insert_.prepare(QStringLiteral("INSERT INTO readings(%1) VALUES ("
+                                           "(SELECT IFNULL(MAX(seq), 0) + 1 FROM readings), ?, ?, ?, ?, ?, ?, ?, ?)")
+                                .arg(columns)))
         && newest_.prepare(QStringLiteral("SELECT %1 FROM readings ORDER BY seq DESC LIMIT 1").arg(columns))
         && since_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE utc_ms >= ? ORDER BY seq").arg(columns))
         && after_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE seq > ? ORDER BY seq LIMIT ?").arg(columns))
@@ -83,6 +91,8 @@ std::optional<std::int64_t> SqliteReadingStatements::append(const StoredReading&
     insert_.bindValue(3, reading.pulseTotal);
     insert_.bindValue(4, reading.totalLiters);
     insert_.bindValue(5, static_cast<qint64>(reading.meterCentipulses));
+    insert_.bindValue(6, reading.pulsesPerLiter);
+    insert_.bindValue(7, reading.meterLiters);
     std::optional<std::int64_t> seq;
     if (insert_.exec())
         seq = insert_.lastInsertId().toLongLong();

@@ -13,7 +13,9 @@ namespace tavelin {
 
 class SqliteReadingStatements {
 public:
-    explicit SqliteReadingStatements(const QSqlDatabase& db);
+    // withK: the readings table has the K-factor and meter-in-liters columns
+    // (a store read only may be older).
+    SqliteReadingStatements(const QSqlDatabase& db, bool withK = true);
 
     // False when a statement does not fit the file's tables.
     bool prepare();
@@ -46,6 +48,7 @@ private:
     QSqlQuery insertAlarmEvent_, alarmEventsAfter_, newestAlarmEvent_;
     bool alarmEventPrepared_ = false, alarmEventsAfterPrepared_ = false, newestAlarmEventPrepared_ = false;
     QString error_;
+    bool withK_;
 };
 
 // SQLite's own words for what went wrong, else Qt's.

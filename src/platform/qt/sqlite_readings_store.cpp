@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUuid>
 #include <QVariant>
 
 #include <atomic>
@@ -41,7 +42,7 @@ const char kReaderOptions[] = "QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000";
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS readings(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, "
     "frequency REAL, liters_per_min REAL, pulse_total REAL, total_liters REAL, "
-    "meter_centipulses INTEGER NOT NULL)",
+    "meter_centipulses INTEGER NOT NULL, pulses_per_liter REAL, meter_liters REAL)",
     "CREATE INDEX IF NOT EXISTS readings_utc_ms ON readings(utc_ms)",
     "CREATE TABLE IF NOT EXISTS store_info(key TEXT PRIMARY KEY, value)",
     // AUTOINCREMENT: an event's seq is never given again, even once removed.
@@ -190,14 +191,53 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
     made = made
            && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('created_utc_ms', %1)")
                        .arg(QDateTime::currentMSecsSinceEpoch()))
+           && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('store_id', '%1')")
+                       .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))
            && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('schema_version', %1)")
-                       .arg(kSchemaVersion));
+                       .arg(kSchemaVersion))
+           && upgradeSchema();
     if (made && db_.commit())
         return true;
     if (made)
         fail(QString(), db_.lastError());
     db_.rollback();
     return false;
+}
+
+// A store of an older schema gets what this one adds, inside the set-up's
+// transaction: the readings' K-factor and meter in liters (empty in the rows
+// stored before). A store of a newer schema is left as it is, and refused.
+bool SqliteReadingsStore::upgradeSchema()
+{
+    QSqlQuery version(db_);
+    if (!version.exec(QStringLiteral("SELECT value FROM store_info WHERE key = 'schema_version'")) || !version.next())
+        return fail(QString(), version.lastError());
+    const int found = version.value(0).toInt();
+    version.finish();
+    if (found > kSchemaVersion) {
+        lastError_ = QStringLiteral("it was made by a newer version of tavelin (schema %1)").arg(found);
+        return false;
+    }
+    if (found == kSchemaVersion)
+        return true;
+    const QStringList columns = readingColumns();
+    for (const char* added : {"pulses_per_liter", "meter_liters"}) {
+        if (!columns.contains(QLatin1String(added))
+            && !exec(QStringLiteral("ALTER TABLE readings ADD COLUMN %1 REAL").arg(QLatin1String(added))))
+            return false;
+    }
+    return exec(QStringLiteral("UPDATE store_info SET value = %1 WHERE key = 'schema_version'").arg(kSchemaVersion));
+}
+
+QStringList SqliteReadingsStore::readingColumns()
+{
+    QStringList columns;
+    QSqlQuery info(db_);
+    if (info.exec(QStringLiteral("PRAGMA table_info(readings)"))) {
+        while (info.next())
+            columns.append(info.value(1).toString());
+    }
+    return columns;
 }
 
 // Reads store_info and prepares the statements; the store is open after it.
@@ -210,13 +250,17 @@ bool SqliteReadingsStore::readInfoAndPrepare()
         const QString key = info.value(0).toString();
         if (key == QLatin1String("created_utc_ms"))
             createdUtcMs_ = info.value(1).toLongLong();
+        if (key == QLatin1String("store_id"))
+            storeId_ = info.value(1).toString();
         if (key == QLatin1String("schema_version") && info.value(1).toInt() > kSchemaVersion) {
             lastError_ = QStringLiteral("it was made by a newer version of tavelin (schema %1)")
                              .arg(info.value(1).toInt());
             return false;
         }
     }
-    auto statements = std::make_unique<SqliteReadingStatements>(db_);
+    // Read only, an older store is read as it is: its readings have no K.
+    const bool withK = readingColumns().contains(QLatin1String("meter_liters"));
+    auto statements = std::make_unique<SqliteReadingStatements>(db_, withK);
     if (!statements->prepare()) {
         lastError_ = QStringLiteral("it is not a readings store (%1)").arg(statements->error());
         return false;

@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -23,7 +24,7 @@ class SqliteReadingStatements;
 
 class SqliteReadingsStore : public ReadingsStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // Opens the store at path, making the file and its folders when missing.
     // A file that is not a database, or fails SQLite's quick check, is set
@@ -56,6 +57,7 @@ public:
     std::optional<std::int64_t> newestAlarmEventSeq() override;
     QString lastError() const override { return lastError_; }
     QString filePath() const override { return path_; }
+    QString storeId() override { return storeId_; }
 
     bool isReadOnly() const { return readOnly_; }
     // What opening did that the operator should hear of once (a damaged file
@@ -71,6 +73,8 @@ private:
     void disconnect();
     bool setUp(StoreJournal journal);
     bool readInfoAndPrepare();
+    bool upgradeSchema();
+    QStringList readingColumns();
     bool exec(const QString& statement);
     // Open for writing; else false, with the reason in lastError_.
     bool writable();
@@ -85,6 +89,7 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<SqliteReadingStatements> statements_;
     std::int64_t createdUtcMs_ = 0;
+    QString storeId_;
     QString lastError_;
     QString notice_;
 };
