@@ -148,7 +148,7 @@ def main():
         problems, checked = check_options(root, args.program)
     for problem in problems:
         print(problem)
-    print(f"{args.check}: {len(problems)} missing" if problems else f"{args.check}: {checked}, all found")
+    print(f"{args.check}: {len(problems)} problem(s)" if problems else f"{args.check}: {checked}, all found")
     return 1 if problems else 0
 
 
