@@ -1,27 +1,32 @@
-// Starts the instrument: the window with its controls, then the load handler
-// opens the module's port, then the window shows.
+// Starts the instrument: the station of the sensor, the window with its
+// controls on it, then the load handler opens the module's port, then the
+// window shows.
 #include "command_line.h"
 #include "desktop_identity.h"
 #include "platform/gui/desktop_notifications.h"
 #include "platform/gui/display_loss.h"
 #include "platform/gui/qt_file_dialog.h"
 #include "platform/gui/qt_message_box.h"
-#include "platform/millisecond_counter.h"
-#include "platform/qt/posix_text_file_channel.h"
-#include "platform/qt/qt_serial_port.h"
 #include "platform/qt/serial_port_list.h"
-#include "platform/qt/settings_file.h"
-#include "platform/qt/store_opening.h"
 #include "platform/qt/termination_signals.h"
-#include "platform/wall_clock.h"
-#include "simulated_module.h"
+#include "platform/state_directory.h"
+#include "station/station_lock.h"
+#include "station/station_startup.h"
 #include "when_on_screen.h"
 #include "ui/main/frmmain.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <memory>
+
+namespace {
+
+void toStandardError(const QString& sentence)
+{
+    std::fprintf(stderr, "tavelin: %s\n", qPrintable(sentence));
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -29,7 +34,7 @@ int main(int argc, char* argv[])
     tavelin::catchTerminationSignals();
 
     // The command line first, without a display: --help, --help-all,
-    // --version and --list-ports need none.
+    // --version, --list-ports and --show-totals need none.
     tavelin::CommandLine options;
     {
         QCoreApplication parsing(argc, argv);
@@ -54,13 +59,15 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    tavelin::SettingsFile settingsFile(options.configFile.isEmpty() ? tavelin::SettingsFile::defaultPath()
-                                                                    : options.configFile);
-    const tavelin::SettingsFile::Loaded loaded = settingsFile.load();
-    if (!loaded.report.isEmpty())
-        std::fprintf(stderr, "%s\n", qPrintable(loaded.report));
-    if (options.showTotals)
-        return tavelin::printTotals(loaded.settings);
+    tavelin::StationStartup startup({QStringLiteral("tavelin"), options.configFile, options.port, options.simulate,
+                                     options.showTotals});
+    {
+        QCoreApplication reading(argc, argv); // the store's driver is a plugin
+        if (const auto status = startup.readSettings([](const QString& report) {
+                std::fprintf(stderr, "%s\n", qPrintable(report));
+            }))
+            return *status;
+    }
 
     // Scale the whole panel with the screen (2x on a 192-dpi display, and
     // fractional factors such as 1.5x unrounded): layout, pens and fonts are
@@ -75,31 +82,23 @@ int main(int argc, char* argv[])
     // window of any kind (a message box, the logging dialog) goes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QString device = options.port.isEmpty() ? tavelin::defaultSerialDevice() : options.port;
-    std::unique_ptr<tavelin::SimulatedModule> simulator;
-    if (options.simulate) {
-        QString error;
-        simulator = tavelin::SimulatedModule::start(&error);
-        if (!simulator) {
-            std::fprintf(stderr, "tavelin: the simulated module cannot be started: %s\n", qPrintable(error));
-            return 1;
-        }
-        device = simulator->devicePath();
+    if (const auto status = startup.makeParts(toStandardError))
+        return *status;
+    tavelin::QtMessageBox messages;
+    QString refusal;
+    QStringList notices; // told once the window shows, in turn
+    if (!startup.lockStateFolder([&notices](const QString& notice) { notices.append(notice); }, &refusal)) {
+        toStandardError(refusal);
+        messages.show(refusal);
+        return tavelin::StationLock::kHeldExitStatus;
     }
 
-    tavelin::QtSerialPort port(device);
-    tavelin::SystemMillisecondCounter counter;
-    tavelin::QtMessageBox messages;
-    tavelin::PosixTextFileChannel logChannel;
-    tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
     tavelin::DesktopNotifications notifications(messages);
-    tavelin::PosixTextFileChannel alarmChannel;
-
-    tavelin::StoreOpening store; // opened once the window is on the screen; outlives the window
-    tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, &settingsFile, &notifications,
-                             &alarmChannel},
-                            loaded.settings);
+    tavelin::Station station(startup.stationParts(messages, &notifications,
+                                                  [](const QString& line, bool) { toStandardError(line); }),
+                             startup.settings());
+    tavelin::frmmain window(station, fileDialog);
     messages.setParent(&window);
     fileDialog.setParent(&window);
     // The end, from the window's close or a signal, may come while a handler
@@ -113,6 +112,8 @@ int main(int argc, char* argv[])
         QApplication::quit();
     });
     tavelin::onTerminationSignal(&window, [&window] { window.close(); });
+    tavelin::PosixTextFileChannel& logChannel = startup.logChannel();
+    tavelin::QtSerialPort& port = startup.port();
     tavelin::DisplayLossGuard displayLoss([&logChannel, &port] {
         logChannel.close();
         port.close();
@@ -122,15 +123,16 @@ int main(int argc, char* argv[])
     if (ending)
         return 0; // ended while the load handler's box was open
     window.show();
-    if (!loaded.report.isEmpty())
-        messages.notify(loaded.report); // a box that does not wait: sampling starts as it always does
+    if (!startup.settingsReport().isEmpty())
+        notices.prepend(startup.settingsReport());
+    for (const QString& notice : qAsConst(notices))
+        messages.notify(notice); // boxes that do not wait: sampling starts as it always does
     // The store, and the history it holds, are read once the window is on
     // the screen, so that a long history does not delay it.
-    tavelin::whenOnScreen(window, [&window, &messages, &store] {
-        store = tavelin::openReadingsStore();
-        window.useStore(store.store.get());
-        if (!store.notice.isEmpty())
-            messages.notify(store.notice);
+    const bool ownsFolder = startup.ownsStateFolder();
+    tavelin::whenOnScreen(window, [&station, ownsFolder] {
+        if (ownsFolder)
+            station.openStore(tavelin::readingsStorePath());
     });
     return QApplication::exec();
 }

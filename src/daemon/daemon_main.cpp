@@ -1,25 +1,21 @@
-// tavelind: the instrument as a service. Opens the settings, the readings
-// store and the port, then samples until SIGTERM or SIGINT; SIGHUP reads the
-// settings again and opens the log file again. Alarms go to the journal (no
-// desktop notifications), readings and alarm events to MQTT when set.
-#include "app/simulated_module.h"
+// tavelind: the instrument as a service. Reads the settings, holds the state
+// folder, opens the port and the readings store, then samples until SIGTERM
+// or SIGINT; SIGHUP reads the settings again and opens the log file again.
+// Alarms go to the journal (no desktop notifications), readings and alarm
+// events to MQTT when set.
 #include "daemon/journal_messages.h"
 #include "daemon/service_command_line.h"
 #include "daemon/systemd_notifier.h"
 #include "daemon/tavelin_service.h"
-#include "platform/millisecond_counter.h"
-#include "platform/qt/posix_text_file_channel.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/settings_file.h"
-#include "platform/qt/store_opening.h"
 #include "platform/qt/termination_signals.h"
-#include "platform/wall_clock.h"
+#include "platform/state_directory.h"
+#include "station/station_lock.h"
+#include "station/station_startup.h"
 
 #include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
-#include <memory>
 
 int main(int argc, char* argv[])
 {
@@ -43,41 +39,29 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    tavelin::SystemMillisecondCounter counter;
-    tavelin::JournalMessages journal(counter);
-    tavelin::SettingsFile settingsFile(options.configFile.isEmpty() ? tavelin::SettingsFile::defaultPath()
-                                                                    : options.configFile);
-    const tavelin::SettingsFile::Loaded loaded = settingsFile.load();
-    if (!loaded.report.isEmpty())
-        journal.notify(loaded.report);
-    if (options.showTotals)
-        return tavelin::printTotals(loaded.settings);
-
-    QString device = options.port.isEmpty() ? tavelin::defaultSerialDevice() : options.port;
-    std::unique_ptr<tavelin::SimulatedModule> simulator;
-    if (options.simulate) {
-        QString error;
-        simulator = tavelin::SimulatedModule::start(&error);
-        if (!simulator) {
-            journal.show(QStringLiteral("The simulated module cannot be started: %1").arg(error));
-            return 1;
-        }
-        device = simulator->devicePath();
+    tavelin::StationStartup startup({QStringLiteral("tavelind"), options.configFile, options.port, options.simulate,
+                                     options.showTotals});
+    tavelin::JournalMessages journal(startup.counter());
+    const auto tell = [&journal](const QString& sentence) { journal.notify(sentence); };
+    if (const auto status = startup.readSettings(tell))
+        return *status;
+    if (const auto status = startup.makeParts([&journal](const QString& failure) { journal.show(failure); }))
+        return *status;
+    QString refusal;
+    if (!startup.lockStateFolder(tell, &refusal)) {
+        journal.write(tavelin::JournalMessages::Priority::Error, refusal);
+        return tavelin::StationLock::kHeldExitStatus;
     }
 
-    tavelin::StoreOpening store = tavelin::openReadingsStore();
-    if (!store.notice.isEmpty())
-        journal.notify(store.notice);
-    tavelin::QtSerialPort port(device);
-    tavelin::PosixTextFileChannel logChannel;
-    tavelin::PosixTextFileChannel alarmChannel;
-    tavelin::SystemWallClock clock;
+    tavelin::Station station(startup.stationParts(journal, nullptr,
+                                                  [&journal](const QString& line, bool trouble) {
+                                                      journal.write(trouble ? tavelin::JournalMessages::Priority::Warning
+                                                                            : tavelin::JournalMessages::Priority::Info,
+                                                                    line);
+                                                  }),
+                             startup.settings());
     tavelin::SystemdNotifier systemd;
-
-    tavelin::TavelinService service(
-        {{port, counter, journal, logChannel, clock, store.store.get(), &settingsFile, nullptr, &alarmChannel}, journal,
-         systemd},
-        loaded.settings);
+    tavelin::TavelinService service(station, journal, systemd);
     tavelin::onTerminationSignal(&app, [&service](int signal) {
         if (signal == SIGHUP) {
             service.reload();
@@ -86,6 +70,9 @@ int main(int argc, char* argv[])
         service.stop();
         QCoreApplication::quit();
     });
+    // Opened on the store's own thread: readiness does not wait for it.
+    if (startup.ownsStateFolder())
+        station.openStore(tavelin::readingsStorePath());
     service.start();
     return QCoreApplication::exec();
 }

@@ -9,26 +9,25 @@
 
 namespace tavelin {
 
-TavelinService::TavelinService(Parts parts, const Settings& settings)
-    : parts_(parts),
-      instrument_(parts.instrument, *this, [this] { return total_; }, settings,
-                  {[this] { instrument_.PollSensor(); }, [this] { instrument_.logWriter().writeRow(); }}, this)
+TavelinService::TavelinService(Station& station, JournalMessages& journal, SystemdNotifier& systemd)
+    : station_(station),
+      journal_(journal),
+      systemd_(systemd),
+      instrument_(station.attach({*this, [this] { return total_; },
+                                  {[this] { instrument_.PollSensor(); }, [this] { instrument_.logWriter().writeRow(); }},
+                                  this}))
 {
     instrument_.addTickListener([this] { cycleDone(); });
     instrument_.setAlarmView(this);
-    instrument_.restoreTotal();
-    MqttPublisher::writeStatusLinesTo([this](const QString& status, bool trouble) {
-        parts_.journal.write(trouble ? JournalMessages::Priority::Warning : JournalMessages::Priority::Info, status);
-    });
 }
 
 void TavelinService::start()
 {
     const QString failure = instrument_.openPort();
     if (!failure.isEmpty())
-        parts_.journal.show(failure);
-    parts_.systemd.ready();
-    parts_.journal.write(JournalMessages::Priority::Info,
+        journal_.show(failure);
+    systemd_.ready();
+    journal_.write(JournalMessages::Priority::Info,
                          QStringLiteral("Sampling %1 at %2 pulses per liter%3")
                              .arg(instrument_.port().deviceName(),
                                   QString::number(instrument_.pulsesPerLiter(), 'g', 12),
@@ -37,7 +36,6 @@ void TavelinService::start()
                                       : QStringLiteral(", logging to ") + instrument_.settings().logging.file));
     instrument_.setSampling(true);
     startLogging(instrument_.settings().logging.mode);
-    MqttPublisher::follow(mqtt_, instrument_, this);
 }
 
 void TavelinService::startLogging(FileOpenMode mode)
@@ -53,26 +51,27 @@ void TavelinService::startLogging(FileOpenMode mode)
 
 void TavelinService::reload()
 {
-    parts_.systemd.reloading();
-    const SettingsFile::Loaded loaded = parts_.instrument.settingsFile->reload(instrument_.settings());
+    systemd_.reloading();
+    const SettingsFile::Loaded loaded = station_.settingsFile()->reload(instrument_.settings());
     if (!loaded.report.isEmpty())
-        parts_.journal.notify(loaded.report);
-    instrument_.applySettings(loaded.settings);
-    MqttPublisher::follow(mqtt_, instrument_, this);
+        journal_.notify(loaded.report);
+    station_.applySettings(loaded.settings);
     // The file again at its path: after logrotate moved it away, a new file
     // with its own header; rows already written stay where they are.
     instrument_.logWriter().StopLogging();
     startLogging(FileOpenMode::Append);
-    parts_.journal.write(JournalMessages::Priority::Info, QStringLiteral("Settings and log file opened again"));
-    parts_.systemd.ready();
+    journal_.write(JournalMessages::Priority::Info, QStringLiteral("Settings and log file opened again"));
+    systemd_.ready();
 }
 
 void TavelinService::stop()
 {
-    parts_.systemd.stopping();
-    mqtt_.reset(); // "offline" published, the delivery cursor saved
-    instrument_.shutDown(); // sampling off, the log file closed after its last whole row, the port closed
-    parts_.journal.summarise(true);
+    systemd_.stopping();
+    // "offline" published, the delivery cursor saved, sampling off, the log
+    // file closed after its last whole row, the port closed, the store closed
+    // after its last commit.
+    station_.shutDown();
+    journal_.summarise(true);
 }
 
 void TavelinService::showAlarms(const QVector<ShownAlarm>& shown)
@@ -85,12 +84,12 @@ void TavelinService::showAlarms(const QVector<ShownAlarm>& shown)
             continue;
         up.insert(static_cast<int>(alarm.id));
         if (!alarmsUp_.contains(static_cast<int>(alarm.id)))
-            parts_.journal.write(JournalMessages::Priority::Warning,
+            journal_.write(JournalMessages::Priority::Warning,
                                  QStringLiteral("ALARM: %1 - %2").arg(alarm.name, alarm.detail));
     }
     for (int id : qAsConst(alarmsUp_))
         if (!up.contains(id))
-            parts_.journal.write(JournalMessages::Priority::Info,
+            journal_.write(JournalMessages::Priority::Info,
                                  QStringLiteral("Alarm over: %1").arg(alarmName(static_cast<AlarmId>(id))));
     alarmsUp_ = up;
 }
@@ -102,9 +101,9 @@ QString TavelinService::statusText() const
 
 void TavelinService::cycleDone()
 {
-    parts_.systemd.alive();
-    parts_.systemd.status(statusText());
-    parts_.journal.summarise();
+    systemd_.alive();
+    systemd_.status(statusText());
+    journal_.summarise();
 }
 
 } // namespace tavelin

@@ -9,14 +9,12 @@
 // SIGINT end it with whole rows.
 
 #include "alarms/alarm_view.h"
-#include "instrument/instrument.h"
-#include "instrument/mqtt_publisher.h"
+#include "station/station.h"
 #include "sensor/sensor_display.h"
 
 #include <QObject>
 #include <QSet>
 
-#include <memory>
 
 namespace tavelin {
 
@@ -25,13 +23,9 @@ class SystemdNotifier;
 
 class TavelinService : public QObject, public SensorDisplay, public AlarmView {
 public:
-    struct Parts {
-        Instrument::Parts instrument; // settingsFile is required
-        JournalMessages& journal;
-        SystemdNotifier& systemd;
-    };
-
-    TavelinService(Parts parts, const Settings& settings);
+    // The service is the station's front end: it makes the station's
+    // instrument on itself. The station's settings file is required.
+    TavelinService(Station& station, JournalMessages& journal, SystemdNotifier& systemd);
 
     // Tries the port, says ready, starts sampling and logging.
     void start();
@@ -56,13 +50,14 @@ private:
     void startLogging(FileOpenMode mode);
     void cycleDone();
 
-    Parts parts_;
-    Instrument instrument_;
+    Station& station_;
+    JournalMessages& journal_;
+    SystemdNotifier& systemd_;
+    Instrument& instrument_;
     QString hz_ = QStringLiteral("0");
     QString flow_ = QStringLiteral("0");
     QString total_ = QStringLiteral("000"); // what the Total Liters readout shows before a reading
     QSet<int> alarmsUp_;                    // AlarmIds whose condition holds
-    std::unique_ptr<MqttPublisher> mqtt_;    // ends before the instrument it publishes
 };
 
 } // namespace tavelin

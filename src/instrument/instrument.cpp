@@ -101,18 +101,19 @@ void Instrument::attachStore(ReadingsStore* store)
     alarms_.attachStore(store);
 }
 
-void Instrument::restoreTotal()
+bool Instrument::restoreTotal()
 {
     if (!settings_.sensor.keepTotal || !parts_.store)
-        return;
+        return true;
     const std::optional<StoredReading> newest = parts_.store->newest();
     if (!newest)
-        return;
+        return !parts_.store->newestUnknown();
     MeasurementState& state = module_.state;
-    state.dblPulseTotal = newest->pulseTotal;
+    state.dblPulseTotal += newest->pulseTotal;
     state.dblTotalLiters = roundHalfEven(state.dblPulseTotal / pulsesPerLiter(), sensor::kRoundedDecimals);
     display_.setLiters(generalNumberText(state.dblTotalLiters));
     display_.setCWSlide2(state.dblTotalLiters);
+    return true;
 }
 
 QVector<StoredReading> Instrument::history()

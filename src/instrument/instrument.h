@@ -81,8 +81,10 @@ public:
     void setAlarmView(AlarmView* view) { alarms_.setView(view); }
     AlarmMonitor& alarms() { return alarms_; }
 
-    // keep_total: the resettable total from the store, written to the display.
-    void restoreTotal();
+    // keep_total: the store's resettable total added to the total (0 until a
+    // reading came before the store could be read), and shown. False while
+    // the store's newest reading cannot be read yet: to be done again.
+    bool restoreTotal();
     // The store's readings of the last 24 hours, for the trend.
     QVector<StoredReading> history();
     // "Meter total: 1,234.56 L since 2026-12-01".

@@ -19,40 +19,28 @@ namespace {
 constexpr int kOfflineTimeoutMs = 1000;
 } // namespace
 
-std::unique_ptr<MqttPublisher> MqttPublisher::attach(Instrument& instrument, QObject* parent)
+std::unique_ptr<MqttPublisher> MqttPublisher::attach(Instrument& instrument, StatusLines lines, QObject* parent)
 {
     if (instrument.settings().mqtt.url.isEmpty())
         return nullptr;
-    return std::unique_ptr<MqttPublisher>(new MqttPublisher(instrument, parent));
+    if (!lines)
+        lines = [](const QString& status, bool) { std::fprintf(stderr, "tavelin: %s\n", qPrintable(status)); };
+    return std::unique_ptr<MqttPublisher>(new MqttPublisher(instrument, std::move(lines), parent));
 }
 
-namespace {
-MqttPublisher::StatusLines& statusLines()
-{
-    static MqttPublisher::StatusLines lines = [](const QString& status, bool) {
-        std::fprintf(stderr, "tavelin: %s\n", qPrintable(status));
-    };
-    return lines;
-}
-} // namespace
-
-void MqttPublisher::writeStatusLinesTo(StatusLines lines)
-{
-    statusLines() = std::move(lines);
-}
-
-void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent)
+void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, StatusLines lines,
+                           QObject* parent)
 {
     if (publisher && publisher->settings() == instrument.settings().mqtt) {
         publisher->followAlarms();
         return;
     }
     publisher.reset();
-    publisher = attach(instrument, parent);
+    publisher = attach(instrument, std::move(lines), parent);
 }
 
-MqttPublisher::MqttPublisher(Instrument& instrument, QObject* parent)
-    : QObject(parent), instrument_(instrument), settings_(instrument.settings().mqtt)
+MqttPublisher::MqttPublisher(Instrument& instrument, StatusLines lines, QObject* parent)
+    : QObject(parent), instrument_(instrument), statusLines_(std::move(lines)), settings_(instrument.settings().mqtt)
 {
     MqttEndpoint endpoint;
     QString reason;
@@ -123,6 +111,12 @@ void MqttPublisher::sampleAccepted(const MeasurementState&)
     pump_->request();
 }
 
+void MqttPublisher::storeCommitted()
+{
+    if (pump_)
+        pump_->request();
+}
+
 void MqttPublisher::alarmEvent(const AlarmEvent&)
 {
     pump_->request();
@@ -160,7 +154,7 @@ void MqttPublisher::updateStatus()
         return;
     status_ = status;
     const MqttState state = facts_.condition.state;
-    statusLines()(status_, state != MqttState::Connected && state != MqttState::Connecting);
+    statusLines_(status_, state != MqttState::Connected && state != MqttState::Connecting);
     Q_EMIT statusChanged(status_);
 }
 

@@ -35,17 +35,17 @@ public:
     static constexpr const char* kReadingsStream = "mqtt_state";
     static constexpr const char* kAlarmStream = "mqtt_alarm";
 
+    // Where each new status line goes; trouble is set while no connection is
+    // up. None: standard error.
+    using StatusLines = std::function<void(const QString& status, bool trouble)>;
+
     // Attaches a publisher on the instrument's [mqtt] settings; none while
     // their url is empty.
-    static std::unique_ptr<MqttPublisher> attach(Instrument& instrument, QObject* parent = nullptr);
+    static std::unique_ptr<MqttPublisher> attach(Instrument& instrument, StatusLines lines, QObject* parent = nullptr);
     // Keeps publisher in step with the instrument's settings: made, remade or
     // ended (offline published) as they say; discovery follows the alarms.
-    static void follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, QObject* parent);
-
-    // Where each new status line goes, for every publisher of the program;
-    // trouble is set while no connection is up. Standard error by default.
-    using StatusLines = std::function<void(const QString& status, bool trouble)>;
-    static void writeStatusLinesTo(StatusLines lines);
+    static void follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, StatusLines lines,
+                       QObject* parent);
 
     // A clean end: "offline" published, the cursor saved, disconnected.
     ~MqttPublisher() override;
@@ -57,12 +57,14 @@ public:
     QString menuLine() const;
 
     void sampleAccepted(const MeasurementState& state) override;
+    // The store made more rows durable: they can go out.
+    void storeCommitted();
 
 Q_SIGNALS:
     void statusChanged(const QString& status);
 
 private:
-    MqttPublisher(Instrument& instrument, QObject* parent);
+    MqttPublisher(Instrument& instrument, StatusLines lines, QObject* parent);
     void conditionChanged(const MqttCondition& condition);
     void updateStatus();
     void followAlarms();
@@ -71,6 +73,7 @@ private:
     void alarmEvent(const AlarmEvent& event) override;
 
     Instrument& instrument_;
+    StatusLines statusLines_;
     MqttSettings settings_;
     MqttStatusFacts facts_;
     QString status_;

@@ -44,8 +44,10 @@ public:
     // Commits the reading and returns its sequence number; nothing when it
     // cannot be written (lastError() says why).
     virtual std::optional<std::int64_t> append(const StoredReading& reading) = 0;
-    // The newest reading; nothing in an empty store.
+    // The newest reading; nothing in an empty store, or when it cannot be
+    // read (then newestUnknown() says so, and lastError() why).
     virtual std::optional<StoredReading> newest() = 0;
+    virtual bool newestUnknown() const { return false; }
     // The readings at or after utcMs, oldest first.
     virtual QVector<StoredReading> readingsSince(std::int64_t utcMs) = 0;
     // At most maxRows readings with a sequence number above seq, in order.

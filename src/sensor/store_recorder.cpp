@@ -38,35 +38,62 @@ void StoreRecorder::attach(ReadingsStore* store)
     meterCentipulses_ = 0;
     meterLiters_ = 0.0;
     failureReported_ = false;
-    if (!store_)
-        return;
-    if (const std::optional<StoredReading> newest = store_->newest()) {
+    baseKnown_ = false;
+    waiting_.clear();
+    if (store_)
+        findBase();
+}
+
+// The meter and the seq go on from the store's newest reading. One that
+// cannot be read (as against an empty store) leaves them unknown: nothing is
+// stored until it can be read, never a meter started again at 0.
+bool StoreRecorder::findBase()
+{
+    const std::optional<StoredReading> newest = store_->newest();
+    if (!newest && store_->newestUnknown())
+        return false;
+    if (newest) {
         lastSeq_ = newest->seq;
         meterCentipulses_ = newest->meterCentipulses;
         meterLiters_ = meterLitersOf(*newest, pulsesPerLiter_);
     }
+    baseKnown_ = true;
+    return true;
 }
 
 void StoreRecorder::sampleAccepted(const MeasurementState& state)
 {
     if (!store_)
         return;
-    // The meter counts what flowed, stored or not: a reading the store missed
-    // still moves the meter that the next stored reading carries.
-    const std::int64_t step = centipulsesOf(state.dblFrequency);
-    meterCentipulses_ += step;
-    // Summed at the K of each reading, the meter in liters never falls when
-    // K changes; it is not rounded, so nothing is lost between readings.
-    meterLiters_ += double(step) / 100.0 / pulsesPerLiter_;
-
     StoredReading reading;
     reading.utcMs = clock_.currentMSecsSinceEpoch();
     reading.frequency = state.dblFrequency;
     reading.litersPerMin = state.dblLitersPerMin;
     reading.pulseTotal = state.dblPulseTotal;
     reading.totalLiters = state.dblTotalLiters;
-    reading.meterCentipulses = meterCentipulses_;
     reading.pulsesPerLiter = pulsesPerLiter_;
+    if (!baseKnown_ && !findBase()) {
+        // Kept in order until the meter they add to is known.
+        if (waiting_.size() < kMostWaiting)
+            waiting_.append(reading);
+        return;
+    }
+    waiting_.append(reading);
+    for (StoredReading& next : waiting_)
+        store(next);
+    waiting_.clear();
+}
+
+void StoreRecorder::store(StoredReading& reading)
+{
+    // The meter counts what flowed, stored or not: a reading the store missed
+    // still moves the meter that the next stored reading carries.
+    const std::int64_t step = centipulsesOf(reading.frequency);
+    meterCentipulses_ += step;
+    // Summed at the K of each reading, the meter in liters never falls when
+    // K changes; it is not rounded, so nothing is lost between readings.
+    meterLiters_ += double(step) / 100.0 / reading.pulsesPerLiter;
+    reading.meterCentipulses = meterCentipulses_;
     reading.meterLiters = meterLiters_;
 
     const std::optional<std::int64_t> seq = store_->append(reading);

@@ -11,20 +11,24 @@
 
 #include "sensor/sample_listener.h"
 
+#include "platform/readings_store.h"
+
+#include <QVector>
+
 #include <cstdint>
 #include <optional>
 
 namespace tavelin {
 
 class MessageBox;
-class ReadingsStore;
-struct StoredReading;
 class WallClock;
 
 class StoreRecorder : public SampleListener {
 public:
     // At most this many old readings leave the store after each reading.
     static constexpr int kPruneBatchRows = 50;
+    // Readings kept while the store's newest reading cannot be read: a day's.
+    static constexpr int kMostWaiting = 86400;
 
     StoreRecorder(ReadingsStore* store, WallClock& clock, MessageBox& messages);
 
@@ -48,6 +52,8 @@ public:
     double meterLiters() const { return meterLiters_; }
 
 private:
+    bool findBase();
+    void store(StoredReading& reading);
     void pruneOlderThanRetention(std::int64_t nowMs);
     void reportFailure();
 
@@ -60,6 +66,8 @@ private:
     double meterLiters_ = 0.0;
     double pulsesPerLiter_ = 6900.0;
     bool failureReported_ = false;
+    bool baseKnown_ = false;
+    QVector<StoredReading> waiting_; // accepted while the base is unknown
 };
 
 // The meter's step for one reading: the frequency in hundredths of a pulse.

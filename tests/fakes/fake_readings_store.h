@@ -28,8 +28,9 @@ public:
     }
     std::optional<StoredReading> newest() override
     {
-        return rows.isEmpty() ? std::nullopt : std::optional<StoredReading>(rows.last());
+        return rows.isEmpty() || newestFails ? std::nullopt : std::optional<StoredReading>(rows.last());
     }
+    bool newestUnknown() const override { return newestFails; }
     QVector<StoredReading> readingsSince(std::int64_t utcMs) override
     {
         QVector<StoredReading> since;
@@ -93,6 +94,7 @@ public:
     QMap<QString, std::int64_t> cursors;
     int cursorWrites = 0;
     bool failAppends = false;
+    bool newestFails = false; // the newest reading cannot be read (busy, I/O error)
     QString error = QStringLiteral("database or disk is full");
     QString path = QStringLiteral("/var/lib/tavelin/readings.db");
     std::int64_t createdMs = 0;

@@ -166,7 +166,8 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
     FakeTextFileChannel channel;
     FakeWallClock clock;
     FakeFileDialog files;
-    frmmain w({port, counter, messages, channel, clock, files});
+    Station station({{port, counter, messages, channel, clock}, {}, nullptr}, Settings());
+    frmmain w(station, files);
     w.Form_Load();
     ASSERT_EQ(messages.prompts.size(), 1);
     EXPECT_TRUE(messages.prompts[0].contains(QStringLiteral("/dev/fake")));

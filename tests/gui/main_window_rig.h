@@ -16,6 +16,7 @@
 #include "platform/widgets/cw_button.h"
 #include "platform/widgets/cw_knob.h"
 #include "platform/widgets/cw_slide.h"
+#include "station/station.h"
 #include "ui/main/frmmain.h"
 
 #include <QAbstractButton>
@@ -37,6 +38,7 @@ struct Window {
     FakeAlarmNotifier notifier;
     FakeTextFileChannel alarmChannel;
     QList<QByteArray> replies;
+    std::unique_ptr<Station> station;
     std::unique_ptr<frmmain> w;
 
     // A window on a readings store and a settings file, or on neither.
@@ -48,11 +50,14 @@ struct Window {
             if (!replies.isEmpty())
                 port.arrive(replies.takeFirst());
         };
-        w = std::make_unique<frmmain>(
-            frmmain::Services{port, counter, messages, channel, clock, files, settingsFile, &notifier, &alarmChannel},
+        station = std::make_unique<Station>(
+            Station::Parts{{port, counter, messages, channel, clock, nullptr, settingsFile, &notifier, &alarmChannel},
+                           {},
+                           nullptr},
             settings);
+        w = std::make_unique<frmmain>(*station, files);
         if (store)
-            w->useStore(store);
+            station->useStore(store);
         w->Form_Load();
         w->show();
     }

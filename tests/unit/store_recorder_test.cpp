@@ -108,6 +108,34 @@ TEST(StoreRecorder, MeterAndSeqContinueFromTheStoresNewestReading)
     EXPECT_EQ(recorder.lastSeq(), 42);
 }
 
+// A newest reading that cannot be read (busy, an I/O error) is not an empty
+// store: the readings wait, and once it can be read they are stored in order
+// with the meter going on from it, never from 0.
+TEST(StoreRecorder, ReadingsWaitWhileTheNewestCannotBeReadAndTheMeterGoesOnFromIt)
+{
+    Rig rig;
+    StoredReading newest;
+    newest.seq = 41;
+    newest.utcMs = rig.nowMs() - 1000;
+    newest.meterCentipulses = 5000;
+    rig.store.rows = {newest};
+    rig.store.newestFails = true;
+    StoreRecorder recorder(&rig.store, rig.clock, rig.messages);
+    rig.accept(recorder, 1.0);
+    rig.accept(recorder, 2.0);
+    EXPECT_EQ(rig.store.rows.size(), 1) << "nothing stored while the meter is unknown";
+    EXPECT_EQ(recorder.lastSeq(), std::nullopt);
+
+    rig.store.newestFails = false;
+    rig.accept(recorder, 3.0);
+    ASSERT_EQ(rig.store.rows.size(), 4);
+    EXPECT_EQ(rig.store.rows[1].meterCentipulses, 5100);
+    EXPECT_EQ(rig.store.rows[2].meterCentipulses, 5300);
+    EXPECT_EQ(rig.store.rows[3].meterCentipulses, 5600);
+    EXPECT_LT(rig.store.rows[1].utcMs, rig.store.rows[3].utcMs) << "each keeps the time it was taken";
+    EXPECT_EQ(recorder.lastSeq(), 44);
+}
+
 // A calibration that raises K lowers every later reading's liters, never the
 // meter already counted; a store's newest reading from before K was kept
 // starts the meter in liters at the K in force.

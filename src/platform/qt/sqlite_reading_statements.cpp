@@ -37,7 +37,7 @@ QString reasonOf(const QSqlError& error)
 }
 
 SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db, bool withK)
-    : insert_(db), newest_(db), since_(db), after_(db), count_(db), anyOld_(db), removeOld_(db), readInfo_(db),
+    : insert_(db), newest_(db), since_(db), after_(db), count_(db), oldest_(db), removeOld_(db), readInfo_(db),
       writeInfo_(db), insertAlarmEvent_(db), alarmEventsAfter_(db), newestAlarmEvent_(db), withK_(withK)
 {
 }
@@ -45,7 +45,7 @@ SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db, bool wi
 bool SqliteReadingStatements::prepare()
 {
     const QString columns = QLatin1String(withK_ ? kColumns : kColumnsWithoutK);
-    const auto queries = {&insert_, &newest_, &since_, &after_, &count_, &anyOld_, &removeOld_, &readInfo_, &writeInfo_};
+    const auto queries = {&insert_, &newest_, &since_, &after_, &count_, &oldest_, &removeOld_, &readInfo_, &writeInfo_};
     for (QSqlQuery* query : queries)
         query->setForwardOnly(true);
     // The newest row is never removed, so MAX(seq) + 1 carries the sequence
@@ -53,7 +53,8 @@ bool SqliteReadingStatements::prepare()
     const bool prepared =
         (!withK_ // an older store is only read
          || insert_.prepare(QStringLiteral("INSERT INTO readings(%1) VALUES ("
-                                           "(SELECT IFNULL(MAX(seq), 0) + 1 FROM readings), ?, ?, ?, ?, ?, ?, ?, ?)")
+                                           "IFNULL(?, (SELECT IFNULL(MAX(seq), 0) + 1 FROM readings)), "
+                                           "?, ?, ?, ?, ?, ?, ?, ?)")
                                 .arg(columns)))
         && newest_.prepare(QStringLiteral("SELECT %1 FROM readings ORDER BY seq DESC LIMIT 1").arg(columns))
         && since_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE utc_ms >= ? ORDER BY seq").arg(columns))
@@ -61,11 +62,9 @@ bool SqliteReadingStatements::prepare()
         && readInfo_.prepare(QStringLiteral("SELECT value FROM store_info WHERE key = ?"))
         && writeInfo_.prepare(QStringLiteral("INSERT OR REPLACE INTO store_info(key, value) VALUES (?, ?)"))
         && count_.prepare(QStringLiteral("SELECT COUNT(*) FROM readings"))
-        && anyOld_.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM readings WHERE utc_ms < ? "
-                                          "AND seq < (SELECT MAX(seq) FROM readings))"))
-        && removeOld_.prepare(QStringLiteral("DELETE FROM readings WHERE seq IN (SELECT seq FROM readings "
-                                             "WHERE utc_ms < ? AND seq < (SELECT MAX(seq) FROM readings) "
-                                             "ORDER BY utc_ms LIMIT ?)"));
+        && oldest_.prepare(QStringLiteral("SELECT seq, utc_ms FROM readings ORDER BY seq LIMIT ?"))
+        && removeOld_.prepare(QStringLiteral("DELETE FROM readings WHERE seq <= ? "
+                                             "AND seq < (SELECT MAX(seq) FROM readings)"));
     if (!prepared) {
         for (const QSqlQuery* query : queries) {
             if (query->lastError().isValid()) {
@@ -85,14 +84,16 @@ void SqliteReadingStatements::fail(const QSqlQuery& query)
 std::optional<std::int64_t> SqliteReadingStatements::append(const StoredReading& reading)
 {
     error_.clear();
-    insert_.bindValue(0, static_cast<qint64>(reading.utcMs));
-    insert_.bindValue(1, reading.frequency);
-    insert_.bindValue(2, reading.litersPerMin);
-    insert_.bindValue(3, reading.pulseTotal);
-    insert_.bindValue(4, reading.totalLiters);
-    insert_.bindValue(5, static_cast<qint64>(reading.meterCentipulses));
-    insert_.bindValue(6, reading.pulsesPerLiter);
-    insert_.bindValue(7, reading.meterLiters);
+    // A reading that carries its seq keeps it; else it follows the newest.
+    insert_.bindValue(0, reading.seq > 0 ? QVariant(static_cast<qint64>(reading.seq)) : QVariant(QVariant::LongLong));
+    insert_.bindValue(1, static_cast<qint64>(reading.utcMs));
+    insert_.bindValue(2, reading.frequency);
+    insert_.bindValue(3, reading.litersPerMin);
+    insert_.bindValue(4, reading.pulseTotal);
+    insert_.bindValue(5, reading.totalLiters);
+    insert_.bindValue(6, static_cast<qint64>(reading.meterCentipulses));
+    insert_.bindValue(7, reading.pulsesPerLiter);
+    insert_.bindValue(8, reading.meterLiters);
     std::optional<std::int64_t> seq;
     if (insert_.exec())
         seq = insert_.lastInsertId().toLongLong();
@@ -117,13 +118,15 @@ std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const Stor
 {
     error_.clear();
     if (!preparedOnce(insertAlarmEvent_, &alarmEventPrepared_,
-                      "INSERT INTO alarm_events(utc_ms, alarm, event, value, threshold) VALUES (?, ?, ?, ?, ?)"))
+                      "INSERT INTO alarm_events(seq, utc_ms, alarm, event, value, threshold) VALUES (?, ?, ?, ?, ?, ?)"))
         return std::nullopt;
-    insertAlarmEvent_.bindValue(0, static_cast<qint64>(event.utcMs));
-    insertAlarmEvent_.bindValue(1, event.alarm);
-    insertAlarmEvent_.bindValue(2, event.event);
-    insertAlarmEvent_.bindValue(3, event.value);
-    insertAlarmEvent_.bindValue(4, event.threshold);
+    // An event that carries its seq keeps it; else the next one is given.
+    insertAlarmEvent_.bindValue(0, event.seq > 0 ? QVariant(static_cast<qint64>(event.seq)) : QVariant(QVariant::LongLong));
+    insertAlarmEvent_.bindValue(1, static_cast<qint64>(event.utcMs));
+    insertAlarmEvent_.bindValue(2, event.alarm);
+    insertAlarmEvent_.bindValue(3, event.event);
+    insertAlarmEvent_.bindValue(4, event.value);
+    insertAlarmEvent_.bindValue(5, event.threshold);
     std::optional<std::int64_t> seq;
     if (insertAlarmEvent_.exec())
         seq = insertAlarmEvent_.lastInsertId().toLongLong();
@@ -246,17 +249,20 @@ std::int64_t SqliteReadingStatements::count()
 int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows)
 {
     error_.clear();
-    // A read first: when nothing is old, no write transaction is begun.
-    anyOld_.bindValue(0, static_cast<qint64>(utcMs));
-    const bool found = anyOld_.exec() && anyOld_.next() && anyOld_.value(0).toBool();
-    if (!found && anyOld_.lastError().isValid())
-        fail(anyOld_);
-    anyOld_.finish();
-    if (!found)
+    // In seq order, up to the first reading that is not old: a clock set
+    // back never takes a newer reading before an older one, and a read
+    // first begins no write transaction when nothing is old.
+    oldest_.bindValue(0, maxRows);
+    std::optional<std::int64_t> lastOld;
+    if (!oldest_.exec())
+        fail(oldest_);
+    while (oldest_.next() && oldest_.value(1).toLongLong() < utcMs)
+        lastOld = oldest_.value(0).toLongLong();
+    oldest_.finish();
+    if (!lastOld)
         return 0;
 
-    removeOld_.bindValue(0, static_cast<qint64>(utcMs));
-    removeOld_.bindValue(1, maxRows);
+    removeOld_.bindValue(0, static_cast<qint64>(*lastOld));
     int removed = 0;
     if (removeOld_.exec())
         removed = removeOld_.numRowsAffected();

@@ -20,7 +20,8 @@ public:
     // False when a statement does not fit the file's tables.
     bool prepare();
 
-    // Stores the reading under the newest seq + 1 and returns that seq.
+    // Stores the reading under its own seq, or the newest seq + 1 when it has
+    // none (0), and returns that seq.
     std::optional<std::int64_t> append(const StoredReading& reading);
     std::optional<StoredReading> newest();
     QVector<StoredReading> since(std::int64_t utcMs);
@@ -28,6 +29,8 @@ public:
     std::optional<std::int64_t> infoNumber(const QString& key);
     bool setInfoNumber(const QString& key, std::int64_t value);
     std::int64_t count();
+    // Removes at most maxRows of the oldest readings, in seq order while they
+    // are older than utcMs, never the newest.
     int removeOlderThan(std::int64_t utcMs, int maxRows);
     // Stores the event and returns its seq. Prepared at the first event, so
     // that a store read without the table still opens.
@@ -44,7 +47,7 @@ private:
     // Prepares query once; false, with the reason kept, when it cannot be.
     bool preparedOnce(QSqlQuery& query, bool* prepared, const char* statement);
 
-    QSqlQuery insert_, newest_, since_, after_, count_, anyOld_, removeOld_, readInfo_, writeInfo_;
+    QSqlQuery insert_, newest_, since_, after_, count_, oldest_, removeOld_, readInfo_, writeInfo_;
     QSqlQuery insertAlarmEvent_, alarmEventsAfter_, newestAlarmEvent_;
     bool alarmEventPrepared_ = false, alarmEventsAfterPrepared_ = false, newestAlarmEventPrepared_ = false;
     QString error_;

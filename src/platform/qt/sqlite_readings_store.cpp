@@ -148,6 +148,26 @@ SqliteReadingsStore::Check SqliteReadingsStore::connect()
         lastError_ = reasonOf(db_.lastError());
         return isDamage(db_.lastError()) ? Check::Damaged : Check::Failed;
     }
+    // A reader checks nothing: it must answer at once beside a running program.
+    return readOnly_ || !needsCheck() ? Check::Good : quickCheck();
+}
+
+// Whether the store's last writer ended without saying so: it set "running"
+// when it opened the store and cleared it at its clean end. A store that
+// never said either (made by an older version) is checked once.
+bool SqliteReadingsStore::needsCheck()
+{
+    QSqlQuery marker(db_);
+    if (!marker.exec(QStringLiteral("SELECT value FROM store_info WHERE key = 'running'")))
+        return true; // a new file has no table yet: the check is quick; damage shows there
+    if (!marker.next())
+        return true;
+    uncleanStop_ = marker.value(0).toInt() != 0;
+    return uncleanStop_;
+}
+
+SqliteReadingsStore::Check SqliteReadingsStore::quickCheck()
+{
     QSqlQuery check(db_);
     if (!check.exec(QStringLiteral("PRAGMA quick_check"))) {
         lastError_ = reasonOf(check.lastError());
@@ -159,6 +179,13 @@ SqliteReadingsStore::Check SqliteReadingsStore::connect()
         return Check::Damaged;
     }
     return Check::Good;
+}
+
+bool SqliteReadingsStore::markCleanStop()
+{
+    if (!writable())
+        return false;
+    return exec(QStringLiteral("UPDATE store_info SET value = 0 WHERE key = 'running'"));
 }
 
 void SqliteReadingsStore::disconnect()
@@ -195,7 +222,8 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
                        .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))
            && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('schema_version', %1)")
                        .arg(kSchemaVersion))
-           && upgradeSchema();
+           && upgradeSchema()
+           && exec(QStringLiteral("INSERT OR REPLACE INTO store_info VALUES('running', 1)"));
     if (made && db_.commit())
         return true;
     if (made)
@@ -320,7 +348,13 @@ std::optional<std::int64_t> SqliteReadingsStore::newestAlarmEventSeq()
 
 std::optional<StoredReading> SqliteReadingsStore::newest()
 {
-    return isOpen() ? noted(statements_->newest()) : std::nullopt;
+    if (!isOpen()) {
+        newestFailed_ = true;
+        return std::nullopt;
+    }
+    const std::optional<StoredReading> newest = noted(statements_->newest());
+    newestFailed_ = !statements_->error().isEmpty();
+    return newest;
 }
 
 QVector<StoredReading> SqliteReadingsStore::readingsSince(std::int64_t utcMs)
@@ -355,6 +389,30 @@ int SqliteReadingsStore::removeOlderThan(std::int64_t utcMs, int maxRows)
     if (!isOpen() || readOnly_ || maxRows <= 0)
         return 0;
     return noted(statements_->removeOlderThan(utcMs, maxRows));
+}
+
+bool SqliteReadingsStore::commit(const StoreBatch& batch)
+{
+    if (!writable())
+        return false;
+    if (!db_.transaction())
+        return fail(QString(), db_.lastError());
+    bool written = true;
+    for (const StoredReading& reading : batch.readings)
+        written = written && statements_->append(reading);
+    for (const StoredAlarmEvent& event : batch.alarmEvents)
+        written = written && statements_->appendAlarmEvent(event);
+    for (auto it = batch.delivered.constBegin(); written && it != batch.delivered.constEnd(); ++it)
+        written = statements_->setInfoNumber(QStringLiteral("delivered/") + it.key(), it.value());
+    if (written && batch.pruneBeforeUtcMs > 0) {
+        statements_->removeOlderThan(batch.pruneBeforeUtcMs, batch.pruneMaxRows);
+        written = statements_->error().isEmpty();
+    }
+    if (written && db_.commit())
+        return true;
+    lastError_ = written ? reasonOf(db_.lastError()) : statements_->error();
+    db_.rollback();
+    return false;
 }
 
 } // namespace tavelin

@@ -7,6 +7,7 @@
 
 #include "platform/readings_store.h"
 
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -15,6 +16,18 @@
 #include <memory>
 
 namespace tavelin {
+
+// What a writer commits at once: readings and alarm events carrying the seq
+// they were given, delivery cursors, and old readings to remove (oldest seq
+// first, while older than pruneBeforeUtcMs; 0: none).
+struct StoreBatch {
+    QVector<StoredReading> readings;
+    QVector<StoredAlarmEvent> alarmEvents;
+    QMap<QString, std::int64_t> delivered; // stream -> seq
+    std::int64_t pruneBeforeUtcMs = 0;
+    int pruneMaxRows = 0;
+    bool isEmpty() const { return readings.isEmpty() && alarmEvents.isEmpty() && delivered.isEmpty(); }
+};
 
 // How commits reach the disk. The program uses WalNormal (see the reasons in
 // sqlite_readings_store.cpp); the others are there to be measured against it.
@@ -45,6 +58,7 @@ public:
     bool isOpen() const override { return statements_ != nullptr; }
     std::optional<std::int64_t> append(const StoredReading& reading) override;
     std::optional<StoredReading> newest() override;
+    bool newestUnknown() const override { return newestFailed_; }
     QVector<StoredReading> readingsSince(std::int64_t utcMs) override;
     QVector<StoredReading> readingsAfter(std::int64_t seq, int maxRows) override;
     std::optional<std::int64_t> deliveredUpTo(const QString& stream) override;
@@ -59,6 +73,16 @@ public:
     QString filePath() const override { return path_; }
     QString storeId() override { return storeId_; }
 
+    // Commits the batch in one transaction: readings and alarm events with
+    // the seq they carry, delivery cursors, and the removal of old readings.
+    // All of it or nothing; false with lastError() set when it fails.
+    bool commit(const StoreBatch& batch);
+    // Says that this writer ended cleanly: the next open needs no check.
+    bool markCleanStop();
+    // Whether the writer before this one ended without markCleanStop(): the
+    // store was checked at open.
+    bool uncleanStop() const { return uncleanStop_; }
+
     bool isReadOnly() const { return readOnly_; }
     // What opening did that the operator should hear of once (a damaged file
     // set aside); empty when nothing happened.
@@ -70,6 +94,8 @@ private:
     SqliteReadingsStore(const QString& path, bool readOnly);
     Check connectUnlessForeign();
     Check connect();
+    bool needsCheck();
+    Check quickCheck();
     void disconnect();
     bool setUp(StoreJournal journal);
     bool readInfoAndPrepare();
@@ -90,6 +116,8 @@ private:
     std::unique_ptr<SqliteReadingStatements> statements_;
     std::int64_t createdUtcMs_ = 0;
     QString storeId_;
+    bool uncleanStop_ = false;
+    bool newestFailed_ = false;
     QString lastError_;
     QString notice_;
 };

@@ -11,23 +11,6 @@
 
 namespace tavelin {
 
-StoreOpening openReadingsStore()
-{
-    StoreOpening opening;
-    const QString path = readingsStorePath();
-    QString error;
-    opening.store = SqliteReadingsStore::open(path, &error);
-    if (!opening.store) {
-        opening.notice = QCoreApplication::translate("store", "The readings store %1 cannot be opened: %2. "
-                                                              "Sampling and logging go on without it; the "
-                                                              "readings of this run are not kept.")
-                             .arg(path, error);
-        return opening;
-    }
-    opening.notice = opening.store->notice();
-    return opening;
-}
-
 int printTotals(const Settings& settings)
 {
     const QString path = readingsStorePath();

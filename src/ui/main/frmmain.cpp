@@ -17,13 +17,12 @@
 
 namespace tavelin {
 
-frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
+frmmain::frmmain(Station& station, FileDialog& fileDialog, QWidget* parent)
     : QWidget(parent),
-      services_(services),
-      instrument_({services.MSComm1, services.counter, services.messages, services.logChannel, services.clock,
-                   nullptr, services.settingsFile, services.alarmNotifier, services.alarmChannel},
-                  *this, [this] { return liters_->text(); }, settings,
-                  {[this] { tmrRd_Timer(); }, [this] { tmrLogger_Timer(); }}, this)
+      station_(station),
+      fileDialog_(fileDialog),
+      instrument_(station.attach({*this, [this] { return liters_->text(); },
+                                  {[this] { tmrRd_Timer(); }, [this] { tmrLogger_Timer(); }}, this}))
 {
     createControls();
     alarmPanel_ = std::make_unique<AlarmPanel>(*this, instrument_,
@@ -31,7 +30,9 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
     placeControls();
     connectHandlers();
     createMenu();
-    loggingSwitch_ = std::make_unique<LoggingSwitch>(instrument_.logWriter(), *StatusBar1_, services.fileDialog, this);
+    loggingSwitch_ = std::make_unique<LoggingSwitch>(instrument_.logWriter(), *StatusBar1_, fileDialog, this);
+    connect(&station_, &Station::storeReady, this, &frmmain::storeReady);
+    connect(&station_, &Station::settingsApplied, this, [this] { alarmPanel_->rulesChanged(); });
 }
 
 frmmain::~frmmain()
@@ -51,7 +52,7 @@ void frmmain::openPort()
 {
     const QString failure = instrument_.openPort();
     if (!failure.isEmpty())
-        services_.messages.show(failure);
+        station_.messages().show(failure);
 }
 
 void frmmain::CWButton1_Click()
@@ -95,8 +96,7 @@ void frmmain::shutDown()
     if (shutDown_)
         return;
     shutDown_ = true;
-    mqtt_.reset(); // "offline", while the store is still there
-    instrument_.shutDown(); // the timers, the log file, the port
+    station_.shutDown(); // MQTT offline, the timers, the log file, the port, the store
     if (loggingSwitch_)
         loggingSwitch_->closeDialog();
     if (trendWindow_)

@@ -1,14 +1,15 @@
 #pragma once
 // The instrument window: three readouts, two gauges, the tank-scale knob, the
-// Start/Stop, Logging and Reset switches and the status bar. It owns the
-// instrument (the module's port, the sampling timer tmrRd, the logging timer
-// tmrLogger, the store), and its handlers are the operator's controls that
-// drive it. Its context menu chooses the port, opens the trend window, the
+// Start/Stop, Logging and Reset switches and the status bar. It is the front
+// end of the station (the module's port, the sampling timer tmrRd, the logging
+// timer tmrLogger, the store), and its handlers are the operator's controls
+// that drive it. Its context menu chooses the port, opens the trend window, the
 // settings and a calibration run, acknowledges alarms, and says how MQTT
 // stands.
 
 #include "instrument/instrument.h"
 #include "instrument/mqtt_publisher.h"
+#include "station/station.h"
 #include "sensor/sensor_display.h"
 #include "settings/settings.h"
 
@@ -44,20 +45,9 @@ class WallClock;
 class frmmain : public QWidget, public SensorDisplay {
     Q_OBJECT
 public:
-    // What the window works through; the real ones in the program, fakes in tests.
-    struct Services {
-        SerialPort& MSComm1;
-        MillisecondCounter& counter;
-        MessageBox& messages;
-        TextFileChannel& logChannel;
-        WallClock& clock;
-        FileDialog& fileDialog;
-        SettingsFile* settingsFile = nullptr; // none: the settings cannot be changed
-        AlarmNotifier* alarmNotifier = nullptr; // none: alarms show on the panel and in the journal only
-        TextFileChannel* alarmChannel = nullptr; // none: the alarm journal is the store's rows only
-    };
-
-    explicit frmmain(Services services, const Settings& settings = Settings(), QWidget* parent = nullptr);
+    // The window is the station's front end: it makes the station's
+    // instrument on itself. fileDialog is the window's own.
+    frmmain(Station& station, FileDialog& fileDialog, QWidget* parent = nullptr);
     ~frmmain() override;
 
     // Load handler: opens the module's port; a port that cannot be opened is
@@ -77,13 +67,10 @@ public:
     // "Meter total: 1,234.56 L since 2026-12-01": every reading the store has kept.
     QString meterText() const;
 
-    // Keeps the readings in the store from now on, and shows what it remembers
-    // of earlier runs: with keep_total the total, and the trend's last 24
-    // hours. The program opens the store once the window is on the screen.
-    void useStore(ReadingsStore* store);
     Instrument& instrument() { return instrument_; }
+    Station& station() { return station_; }
     // The broker connection while [mqtt] names one; none otherwise.
-    MqttPublisher* mqtt() const { return mqtt_.get(); }
+    MqttPublisher* mqtt() const { return station_.mqtt(); }
 
     // Handlers.
     void CWButton1_Click();
@@ -120,12 +107,15 @@ private:
     QLabel* makeReadout(QGroupBox* frame, const QString& name, const QString& accessibleName);
     QGroupBox* makeFrame(const QString& name, const QString& caption);
 
+    // Once the store is in use: what it remembers of earlier runs, the
+    // trend's last 24 hours and the meter.
+    void storeReady();
     // After each stored reading: the meter where it is shown.
     void readingKept();
 
-    Services services_;
-    Instrument instrument_;
-    std::unique_ptr<MqttPublisher> mqtt_; // ends before the instrument it publishes
+    Station& station_;
+    FileDialog& fileDialog_;
+    Instrument& instrument_;
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;

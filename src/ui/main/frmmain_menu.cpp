@@ -37,9 +37,9 @@ void frmmain::createMenu()
 
     contextMenu_ = new MainContextMenu(
         {trendAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
-        [] { return availableSerialPorts(); }, [this] { return services_.MSComm1.deviceName(); },
+        [] { return availableSerialPorts(); }, [this] { return station_.port().deviceName(); },
         {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
-         {QStringLiteral("mnuMqtt"), [this] { return mqtt_ ? mqtt_->menuLine() : QString(); }}},
+         {QStringLiteral("mnuMqtt"), [this] { return mqtt() ? mqtt()->menuLine() : QString(); }}},
         this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
@@ -72,16 +72,16 @@ void frmmain::contextMenuEvent(QContextMenuEvent* event)
 
 void frmmain::switchPort(const QString& device)
 {
-    const QString failure = instrument_.switchPort(device);
+    const QString failure = station_.switchPort(device);
     if (!failure.isEmpty())
-        services_.messages.show(failure);
+        station_.messages().show(failure);
 }
 
 void frmmain::askForPort()
 {
     bool ok = false;
     const QString device = QInputDialog::getText(this, tr("Serial port"), tr("Device path:"), QLineEdit::Normal,
-                                                 services_.MSComm1.deviceName(), &ok)
+                                                 station_.port().deviceName(), &ok)
                                .trimmed();
     if (ok && !device.isEmpty())
         switchPort(device);
@@ -90,7 +90,7 @@ void frmmain::askForPort()
 void frmmain::showTrend()
 {
     if (!trendWindow_) {
-        trendWindow_ = new TrendWindow(instrument_.trend().ring(), services_.fileDialog, services_.messages, this);
+        trendWindow_ = new TrendWindow(instrument_.trend().ring(), fileDialog_, station_.messages(), this);
         trendWindow_->setMeterText(meterText());
         // Beside the panel rather than over it, where the screen has room.
         const QRect beside(frameGeometry().topRight() + QPoint(1, 0), trendWindow_->frameGeometry().size());
@@ -105,16 +105,14 @@ void frmmain::showTrend()
 void frmmain::showSettings()
 {
     if (!instrument_.canSaveSettings()) {
-        services_.messages.show(tr("The settings cannot be changed: the program runs without a settings file."));
+        station_.messages().show(tr("The settings cannot be changed: the program runs without a settings file."));
         return;
     }
-    SettingsDialog dialog(*services_.settingsFile, instrument_.settings(), this);
-    dialog.showMqttStatus(mqtt_.get());
+    SettingsDialog dialog(*station_.settingsFile(), instrument_.settings(), this);
+    dialog.showMqttStatus(mqtt());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    instrument_.applySettings(dialog.settings());
-    alarmPanel_->rulesChanged();
-    MqttPublisher::follow(mqtt_, instrument_, this);
+    station_.applySettings(dialog.settings());
 }
 
 void frmmain::showCalibration()
@@ -125,7 +123,7 @@ void frmmain::showCalibration()
             [this](double pulsesPerLiter) {
                 Settings changed = instrument_.settings();
                 changed.sensor.pulsesPerLiter = pulsesPerLiter;
-                return instrument_.saveSettings(changed);
+                return station_.saveSettings(changed);
             },
             this);
     }
@@ -136,7 +134,7 @@ void frmmain::showCalibration()
 
 void frmmain::showAbout()
 {
-    services_.messages.show(aboutText(), tr("About tavelin"));
+    station_.messages().show(aboutText(), tr("About tavelin"));
 }
 
 } // namespace tavelin

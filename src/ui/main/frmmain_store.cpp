@@ -9,12 +9,8 @@
 
 namespace tavelin {
 
-void frmmain::useStore(ReadingsStore* store)
+void frmmain::storeReady()
 {
-    instrument_.attachStore(store);
-    mqtt_.reset(); // the store is MQTT's outbox: publishing starts from it
-    MqttPublisher::follow(mqtt_, instrument_, this);
-    instrument_.restoreTotal();
     instrument_.trend().restore(instrument_.history());
     readingKept();
 }

@@ -1,4 +1,4 @@
-#include "simulated_module.h"
+#include "station/simulated_module.h"
 
 #include "simulator/module_simulator.h"
 
