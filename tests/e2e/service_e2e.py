@@ -10,6 +10,7 @@ import os
 import re
 import signal
 import socket
+import sqlite3
 import subprocess
 import sys
 import time
@@ -22,21 +23,21 @@ class Service:
     """tavelind on a simulator, with a settings file of the test's and its
     stderr (the journal's lines) in work/tavelind.log."""
 
-    def __init__(self, paths, sim_args, settings, env=None):
+    def __init__(self, paths, sim_args, settings, env=None, state="state"):
         self.paths = paths
         self.sim = Simulator(paths.sim, sim_args, paths.work)
-        config = os.path.join(paths.work, "tavelind.conf")
-        with open(config, "w") as out:
+        self.config = os.path.join(paths.work, "tavelind.conf")
+        with open(self.config, "w") as out:
             out.write(settings)
         self.stderr_path = os.path.join(paths.work, "tavelind.log")
         self.started = time.monotonic()
-        state = os.path.join(paths.work, "state")
-        subprocess.run(["rm", "-rf", state], check=True)
+        self.state = os.path.join(paths.work, state)
+        subprocess.run(["rm", "-rf", os.path.join(paths.work, "state")], check=True)
+        self.env = dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
+                        STATE_DIRECTORY=self.state, **(env or {}))
         self.process = subprocess.Popen(
-            [paths.tavelind, "--config", config, "--port", self.sim.device],
-            stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"),
-            env=dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
-                     STATE_DIRECTORY=state, **(env or {})))
+            [paths.tavelind, "--config", self.config, "--port", self.sim.device],
+            stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"), env=self.env)
 
     def stop(self, sig=signal.SIGTERM):
         self.process.send_signal(sig)
@@ -175,6 +176,57 @@ def case_mqtt(paths):
         if sub:
             sub.end()
         broker.end()
+
+
+def stored_readings(state):
+    with sqlite3.connect(os.path.join(state, "readings.db")) as db:
+        return db.execute("SELECT seq, frequency, meter_centipulses FROM readings ORDER BY seq").fetchall()
+
+
+def case_two_on_one_folder(paths):
+    """A second tavelind on a state folder that one holds refuses to start,
+    naming the folder and the first's PID; the first's meter stays the sum of
+    its stored readings."""
+    service = Service(paths, ["--constant", "250.25"], "")
+    try:
+        wait_until(lambda: len(service.sim.command_times()) >= 2, 10.0, "two read commands")
+        second = subprocess.run([paths.tavelind, "--config", service.config, "--simulate"], env=service.env,
+                                capture_output=True, text=True, timeout=20)
+        check(second.returncode == 3, "the second ended with status %d" % second.returncode)
+        check(service.state in second.stderr and "tavelind (PID %d)" % service.process.pid in second.stderr,
+              "the refusal says %r" % second.stderr)
+        time.sleep(2.0)
+    finally:
+        check(service.stop() == 0, "the first did not end with status 0")
+    rows = stored_readings(service.state)
+    check([seq for seq, _, _ in rows] == list(range(1, len(rows) + 1)) and len(rows) >= 3, "seqs %s" % rows)
+    meter = 0
+    for seq, frequency, stored in rows:
+        meter += round(frequency * 100)
+        check(stored == meter, "reading %d carries the meter %d, the readings sum to %d" % (seq, stored, meter))
+
+
+def case_window_beside(paths):
+    """The window on the folder a tavelind holds: a box names the holder, and
+    it ends with status 3 without touching the store."""
+    from fault_rig import box_text, dismiss, wait_box
+    from harness import Session
+    service = Service(paths, ["--constant", "250"], "", state=os.path.join("state", "tavelin"))
+    try:
+        wait_until(lambda: len(service.sim.command_times()) >= 2, 10.0, "two read commands")
+        with Session(paths, sim_args=["--constant", "6900"], startup_box=True,
+                     keep_state=True) as s:
+            box = wait_box(s)
+            text = box_text(s, box)
+            check("tavelind (PID %d)" % service.process.pid in text and service.state in text,
+                  "the box says %r" % text)
+            dismiss(s, box)
+            check(s.app.wait(10) == 3, "tavelin ended with status %s" % s.app.returncode)
+        time.sleep(1.5)
+    finally:
+        check(service.stop() == 0, "tavelind did not end with status 0")
+    rows = stored_readings(service.state)
+    check(rows and all(frequency == 250 for _, frequency, _ in rows), "readings %s" % rows)
 
 
 def case_libraries(paths):
