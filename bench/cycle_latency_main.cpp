@@ -11,8 +11,10 @@
 // millisecond counter and window timer; only the timer's interval is shorter
 // than the program's second, so that hundreds of cycles take a minute, and a
 // message box is counted instead of shown. Prints one line per timed cycle,
-// "tick_us latency_us waited_us" (CLOCK_MONOTONIC; waited: how much of the
-// latency the thread stood runnable but off the processor), then a line
+// "tick_us latency_us waited_us durable_us" (CLOCK_MONOTONIC; waited: how
+// much of the latency the thread stood runnable but off the processor;
+// durable: from the cycle's end until the store's writer had synced its
+// reading, -1 without a store), then a line
 // "# ..." with the counts of cycles without a display write and of boxes.
 
 #include "platform/gui/qt_file_dialog.h"
@@ -20,7 +22,7 @@
 #include "platform/qt/posix_text_file_channel.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_window_timer.h"
-#include "platform/qt/sqlite_readings_store.h"
+#include "station/station.h"
 #include "platform/wall_clock.h"
 #include "timed_window.h"
 
@@ -30,7 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <map>
 
 namespace {
 
@@ -96,21 +98,22 @@ int main(int argc, char* argv[])
     tavelin::SystemWallClock clock;
     tavelin::QtFileDialog fileDialog;
 
-    std::unique_ptr<tavelin::SqliteReadingsStore> store;
-    if (!options.store.isEmpty()) {
-        QString error;
-        store = tavelin::SqliteReadingsStore::open(options.store, &error);
-        if (!store) {
-            std::fprintf(stderr, "cycle-latency: the store cannot be opened: %s\n", qPrintable(error));
-            return 1;
-        }
-    }
     tavelin::Settings settings;
     settings.mqtt.url = options.mqttUrl;
     settings.mqtt.deviceId = QStringLiteral("bench");
-    tavelin::bench::TimedWindow window({port, counter, messages, logChannel, clock, fileDialog}, settings,
-                                       options.intervalMs);
-    window.useStore(store.get());
+    tavelin::Station station({{port, counter, messages, logChannel, clock}, {}, nullptr}, settings);
+    tavelin::bench::TimedWindow window(station, fileDialog, options.intervalMs);
+    // When each reading became durable: its seq is its cycle's number, the
+    // store being new.
+    std::map<std::int64_t, std::int64_t> durableAt;
+    QObject::connect(&station, &tavelin::Station::readingsDurable, &app, [&durableAt](std::int64_t seq) {
+        durableAt.emplace(seq, tavelin::bench::monotonicMicroseconds());
+    });
+    bool storeReady = options.store.isEmpty();
+    if (!storeReady) {
+        QObject::connect(&station, &tavelin::Station::storeReady, &app, [&storeReady] { storeReady = true; });
+        station.openStore(options.store);
+    }
     window.Form_Load();
     if (!port.isOpen()) {
         std::fprintf(stderr, "cycle-latency: %s cannot be opened\n", qPrintable(options.port));
@@ -128,7 +131,10 @@ int main(int argc, char* argv[])
             QTimer::singleShot(0, &app, &QApplication::quit);
         }
     });
-    // Start once the window is on the screen, as the operator would.
+    // Start once the window is on the screen, as the operator would, and the
+    // store is open.
+    while (!storeReady)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QTimer::singleShot(500, &window, [&] {
         tmrRd->setInterval(options.intervalMs);
         tmrRd->setEnabled(true);
@@ -140,14 +146,21 @@ int main(int argc, char* argv[])
     });
     const int status = QApplication::exec();
 
+    // The last commits, before their times are read.
+    QTimer::singleShot(1500, &app, &QApplication::quit);
+    QApplication::exec();
     const auto& cycles = window.cycles();
-    for (std::size_t i = static_cast<std::size_t>(options.warmUp); i < cycles.size(); ++i)
-        std::printf("%lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
+    for (std::size_t i = static_cast<std::size_t>(options.warmUp); i < cycles.size(); ++i) {
+        // A batch says durable up to its last seq: every reading before it is.
+        const auto durable = durableAt.lower_bound(static_cast<std::int64_t>(i) + 1);
+        const long long toDurable = durable == durableAt.end() ? -1 : durable->second - cycles[i].lastWrite;
+        std::printf("%lld %lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
                     static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
-                    static_cast<long long>(cycles[i].waitedUs));
+                    static_cast<long long>(cycles[i].waitedUs), toDurable);
+    }
     std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d mqtt=%d\n",
                 window.cyclesWithoutDisplay(), messages.shown(), options.warmUp, options.intervalMs,
-                options.trend ? 1 : 0, store ? 1 : 0, options.mqttUrl.isEmpty() ? 0 : 1);
+                options.trend ? 1 : 0, options.store.isEmpty() ? 0 : 1, options.mqttUrl.isEmpty() ? 0 : 1);
     if (messages.shown() > 0)
         std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
     window.close();

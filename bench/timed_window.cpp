@@ -34,8 +34,8 @@ void CountingMessages::show(const QString& prompt, const QString&)
     lastPrompt_ = prompt;
 }
 
-TimedWindow::TimedWindow(Services services, const Settings& settings, int samplingIntervalMs)
-    : frmmain(services, settings), samplingIntervalMs_(samplingIntervalMs)
+TimedWindow::TimedWindow(Station& station, FileDialog& fileDialog, int samplingIntervalMs)
+    : frmmain(station, fileDialog), samplingIntervalMs_(samplingIntervalMs)
 {
     qApp->installEventFilter(this);
 }

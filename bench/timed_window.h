@@ -47,7 +47,7 @@ class TimedWindow : public frmmain {
 public:
     // Watches the application's timer events for the one of the sampling
     // timer, known by its interval (pick one no other timer uses).
-    TimedWindow(Services services, const Settings& settings, int samplingIntervalMs);
+    TimedWindow(Station& station, FileDialog& fileDialog, int samplingIntervalMs);
     ~TimedWindow() override;
 
     void setCWSlide2(double value) override;

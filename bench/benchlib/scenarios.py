@@ -74,14 +74,19 @@ def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False
         out.write(run.stdout)
     if run.returncode != 0:
         raise RuntimeError("cycle-latency failed: " + run.stderr.strip())
-    latencies_ms, waited_ms, summary = [], [], {}
+    latencies_ms, waited_ms, durable_ms, summary = [], [], [], {}
     for line in run.stdout.splitlines():
         if line.startswith("#"):
             summary = dict(item.split("=") for item in line[1:].split())
         elif line.strip():
-            latencies_ms.append(int(line.split()[1]) / 1000.0)
-            waited_ms.append(int(line.split()[2]) / 1000.0)
+            fields = [int(field) for field in line.split()]
+            latencies_ms.append(fields[1] / 1000.0)
+            waited_ms.append(fields[2] / 1000.0)
+            if len(fields) > 3 and fields[3] >= 0:
+                durable_ms.append(fields[3] / 1000.0)
     return {"cycles": len(latencies_ms), "p50": stats.percentile(latencies_ms, 0.50),
+            "durable_p50": stats.percentile(durable_ms, 0.50) if durable_ms else None,
+            "durable_p99": stats.percentile(durable_ms, 0.99) if durable_ms else None,
             "p99": stats.percentile(latencies_ms, 0.99), "max": max(latencies_ms),
             "min": min(latencies_ms), "mean_waited": statistics.fmean(waited_ms),
             "without_display": int(summary.get("without_display", -1)),
