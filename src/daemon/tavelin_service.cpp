@@ -14,6 +14,7 @@ TavelinService::TavelinService(Parts parts, const Settings& settings)
       instrument_(parts.instrument, *this, [this] { return total_; }, settings,
                   {[this] { instrument_.PollSensor(); }, [this] { instrument_.logWriter().writeRow(); }}, this)
 {
+    instrument_.logWriter().retryFailedWrites(parts.instrument.counter); // nobody is there to start it again
     instrument_.addTickListener([this] { cycleDone(); });
     instrument_.setAlarmView(this);
     instrument_.restoreTotal();
