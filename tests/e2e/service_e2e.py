@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """tavelind as systemd runs it, one case a row, with no display at all: the
 log file's bytes, sd_notify on a socket the test owns, SIGHUP after logrotate
-moved the file away, SIGTERM with whole rows, a silent module that writes a
-line a minute instead of a line a second, and the libraries it loads."""
+moved the file away, SIGTERM with whole rows, log writes refused for a while
+and taken again, a silent module that writes a line a minute instead of a
+line a second, an alarm and its rule taken away, and the libraries it loads."""
 
 import argparse
 import datetime
 import os
 import re
+import resource
 import signal
 import socket
+import sqlite3
 import subprocess
 import sys
 import time
@@ -22,10 +25,10 @@ class Service:
     """tavelind on a simulator, with a settings file of the test's and its
     stderr (the journal's lines) in work/tavelind.log."""
 
-    def __init__(self, paths, sim_args, settings, env=None):
+    def __init__(self, paths, sim_args, settings, env=None, preexec=None):
         self.paths = paths
         self.sim = Simulator(paths.sim, sim_args, paths.work)
-        config = os.path.join(paths.work, "tavelind.conf")
+        self.config = config = os.path.join(paths.work, "tavelind.conf")
         with open(config, "w") as out:
             out.write(settings)
         self.stderr_path = os.path.join(paths.work, "tavelind.log")
@@ -34,7 +37,7 @@ class Service:
         subprocess.run(["rm", "-rf", state], check=True)
         self.process = subprocess.Popen(
             [paths.tavelind, "--config", config, "--port", self.sim.device],
-            stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"),
+            stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"), preexec_fn=preexec,
             env=dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
                      STATE_DIRECTORY=state, **(env or {})))
 
@@ -127,6 +130,48 @@ def case_hangup(paths):
     check(float(new[0][3]) >= float(old[-1][3]), "the total went back across SIGHUP")
 
 
+def case_log_retry(paths):
+    """Rows refused for a while (a file size limit set on the running service,
+    as a full disk refuses them): one error line however many rows fail, and
+    sampling goes on; once rows are taken again, one line says so and the rows
+    go on in the same file, each whole."""
+    log = os.path.join(paths.work, "limited.txt")
+    earlier = b'"23:59:59",0,0,"000"\r\n' * 50000  # 1.1 MB: far more than the readings store grows meanwhile
+    with open(log, "wb") as out:
+        out.write(earlier)
+    settings = "[logging]\nfile=%s\nmode=append\ninterval_s=0.5\n" % log
+    service = Service(paths, ["--constant", "250"], settings,
+                      preexec=lambda: signal.signal(signal.SIGXFSZ, signal.SIG_IGN))
+    days = [datetime.date.today()]
+    pid = service.process.pid
+    wait_until(lambda: os.path.getsize(log) > len(earlier) + 200, 5.0, "the header and a row")
+    hard = resource.prlimit(pid, resource.RLIMIT_FSIZE)[1]
+    resource.prlimit(pid, resource.RLIMIT_FSIZE, (os.path.getsize(log) + 10, hard))  # not one more whole row
+    failure = "<3>Cannot write to the log file %s: File too large." % log
+    wait_until(lambda: any(line.startswith(failure) for line in service.journal()), 5.0, "the failure's line")
+    commands = len(service.sim.command_times())
+    time.sleep(3.0)
+    check(len(service.sim.command_times()) >= commands + 2, "sampling stood still while rows failed")
+    resource.prlimit(pid, resource.RLIMIT_FSIZE, (hard, hard))
+    again = "<4>The log file %s is written again; " % log
+    wait_until(lambda: any(line.startswith(again) for line in service.journal()), 5.0, "the line saying so")
+    time.sleep(1.5)
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    days.append(datetime.date.today())
+
+    about_log = [line for line in service.journal() if log in line]
+    check(len(about_log) == 2 and about_log[0].startswith(failure) and about_log[1].startswith(again),
+          "journal %s" % about_log)
+    lost = int(re.search(r"; (\d+) rows? could not be written", about_log[1]).group(1))
+    with open(log, "rb") as out:
+        data = out.read()
+    check(data.startswith(earlier), "the earlier content changed")
+    rows = parse_rows(split_header(data[len(earlier):], log, days))
+    steps = [later[0] - earlier_row[0] for earlier_row, later in zip(rows, rows[1:])]
+    check(6 <= lost <= 14 and max(steps) >= 3, "%d rows lost, steps between rows %s s" % (lost, steps))
+    check(len(rows) >= 4, "%d rows around the failure" % len(rows))
+
+
 def case_silent_module(paths):
     """A module that never answers: one line, then a count a minute."""
     service = Service(paths, ["--fault", "silence"], "")
@@ -141,15 +186,27 @@ def case_silent_module(paths):
 
 
 def case_alarm(paths):
-    """A high flow alarm: one journal line when it comes, its rows in alarms.csv."""
+    """A high flow alarm: one journal line when it comes, its rows in alarms.csv;
+    its rule taken out of the settings file and SIGHUP: the alarm is cleared
+    first, in the journal, alarms.csv and the store's alarm_events."""
     service = Service(paths, ["--constant", "250"], "[alarms]\nhigh_flow_l_min=1\nflow_delay_s=1\nlatching=false\n")
     wait_until(lambda: any("ALARM: High flow" in line for line in service.journal()), 10.0, "the alarm's line")
+    with open(service.config, "w") as out:
+        out.write("[alarms]\nflow_delay_s=1\nlatching=false\n")
+    service.process.send_signal(signal.SIGHUP)
+    wait_until(lambda: "<6>Alarm over: High flow" in service.journal(), 5.0, "the alarm's end after SIGHUP")
     check(service.stop() == 0, "tavelind did not end with status 0")
     alarms = [line for line in service.journal() if "ALARM" in line]
     check(len(alarms) == 1 and alarms[0].startswith("<4>ALARM: High flow - "), "journal %s" % alarms)
     with open(os.path.join(paths.work, "state", "alarms.csv")) as journal:
         events = [line.split(",")[1:3] for line in journal.read().splitlines()]
-    check(events[:1] == [["high_flow", "raised"]], "alarms.csv %s" % events)
+    check(events == [["high_flow", "raised"], ["high_flow", "cleared"]], "alarms.csv %s" % events)
+    db = sqlite3.connect("file:%s?mode=ro" % os.path.join(paths.work, "state", "readings.db"), uri=True)
+    try:
+        stored = db.execute("SELECT alarm, event FROM alarm_events ORDER BY seq").fetchall()
+    finally:
+        db.close()
+    check(stored == [("high_flow", "raised"), ("high_flow", "cleared")], "alarm_events %s" % stored)
 
 
 def case_mqtt(paths):
