@@ -301,6 +301,83 @@ TEST_F(SettingsFileTest, SavedValuesAreLoadedInTheSameProcess)
     }
 }
 
+// What a dialog saves: the keys it changed, over the file as it is now. A
+// hand edit of another key made while the dialog was open stays, and is what
+// the program runs with afterwards; a key the dialog changed takes the
+// dialog's value; a dialog that changed nothing writes nothing.
+struct ChangesCase {
+    const char* name;
+    const char* handEdit; // the file when OK is pressed; it held kStart when the dialog opened
+    std::function<void(Settings*)> change;
+    const char* written; // the file afterwards
+    double k, days;      // the settings saved, as read back
+};
+
+const char kStart[] = "[sensor]\npulses_per_liter=5000\n\n[store]\nretention_days=7\n";
+
+class SaveChanges : public SettingsFileTest, public ::testing::WithParamInterface<ChangesCase> {};
+
+TEST_P(SaveChanges, WritesOnlyWhatTheDialogChangedOverTheFileAsItIsNow)
+{
+    const ChangesCase& c = GetParam();
+    const QString file = path(QStringLiteral("tavelin.conf"));
+    makeFile(file, kStart);
+    SettingsFile settingsFile(file);
+    const Settings before = settingsFile.load().settings;
+    Settings after = before;
+    c.change(&after);
+    makeFile(file, c.handEdit);
+
+    Settings saved;
+    QString error;
+    ASSERT_TRUE(settingsFile.saveChanges(before, after, &saved, &error)) << error.toStdString();
+    EXPECT_EQ(contentsOf(file).toStdString(), c.written);
+    EXPECT_EQ(saved.sensor.pulsesPerLiter, c.k);
+    EXPECT_EQ(saved.store.retentionDays, c.days);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SaveChanges,
+    ::testing::Values(
+        ChangesCase{"HandEditOfAnotherKeyStays",
+                    "; by hand\n[historian]\nurl=http://x\n[sensor]\npulses_per_liter=5000\n[store]\n"
+                    "retention_days=30\n",
+                    [](Settings* s) { s->sensor.pulsesPerLiter = 450.25; },
+                    "[historian]\nurl=http://x\n\n[sensor]\npulses_per_liter=450.25\n\n[store]\nretention_days=30\n",
+                    450.25, 30},
+        ChangesCase{"TheDialogsKeyWinsOverAHandEditOfIt",
+                    "[sensor]\npulses_per_liter=1234\n\n[store]\nretention_days=30\n",
+                    [](Settings* s) { s->sensor.pulsesPerLiter = 450.25; },
+                    "[sensor]\npulses_per_liter=450.25\n\n[store]\nretention_days=30\n", 450.25, 30},
+        ChangesCase{"NothingChangedWritesNothingAndReadsTheFile",
+                    "; by hand\n[sensor]\npulses_per_liter=1234\n",
+                    [](Settings*) {}, "; by hand\n[sensor]\npulses_per_liter=1234\n", 1234, 7},
+        ChangesCase{"ARuleSetWritesItsWholeSectionBesideTheHandEdit",
+                    "[sensor]\npulses_per_liter=5000\n\n[store]\nretention_days=30\n",
+                    [](Settings* s) {
+                        s->alarms.highFlowLMin = 2.0;
+                        s->alarms.inFile = true;
+                    },
+                    "[alarms]\nbatch_liters=\ndeadband_percent=5\nflow_delay_s=10\nhigh_flow_l_min=2\nlatching=true\n"
+                    "leak_flow_l_min=\nleak_minutes=\nlow_flow_l_min=\nno_reading_s=\n\n"
+                    "[sensor]\npulses_per_liter=5000\n\n[store]\nretention_days=30\n",
+                    5000, 30}),
+    [](const ::testing::TestParamInfo<ChangesCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFileTest, SaveChangesRemovesTheKeysTheSettingsNoLongerHave)
+{
+    const QString file = path(QStringLiteral("tavelin.conf"));
+    makeFile(file, "[alarms]\nhigh_flow_l_min=2\nlatching=true\nfuture=kept\n");
+    SettingsFile settingsFile(file);
+    const Settings before = settingsFile.load().settings;
+    ASSERT_TRUE(before.alarms.inFile);
+    Settings after = before;
+    after.alarms = AlarmSettings{}; // no section and no rule: nothing to write
+    QString error;
+    ASSERT_TRUE(settingsFile.saveChanges(before, after, nullptr, &error)) << error.toStdString();
+    EXPECT_EQ(contentsOf(file).toStdString(), "[alarms]\nfuture=kept\n");
+}
+
 // A save that fails says why and leaves the old file as it was; the process
 // then still reads the old file, and reading writes nothing.
 struct FailureCase {

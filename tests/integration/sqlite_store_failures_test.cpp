@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tavelin;
 using namespace tavelin::test;
@@ -99,6 +101,37 @@ TEST(StoreFiles, ASecondDamageInTheSameSecondTakesTheNextFreeName)
     EXPECT_EQ(contentsOf(path + ".damaged-20261209T021605Z"), QByteArray("first"));
     EXPECT_EQ(contentsOf(path + ".damaged-20261209T021605Z-2"), QByteArray("second"));
     EXPECT_FALSE(QFile::exists(path));
+}
+
+// The renames as the folder saw them: the journals leave before the main
+// file, so that a stop in between never leaves a main file at the path
+// beside a journal that is no longer its own.
+TEST(StoreFiles, TheJournalsAreSetAsideBeforeTheMainFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.db");
+    for (const QString& file : {path, path + "-wal", path + "-shm"}) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_MOVED_FROM), 0);
+    QString error;
+    const QString target = setAsideDamagedFile(path, QDateTime::currentDateTimeUtc(), &error);
+
+    QStringList moved;
+    alignas(struct inotify_event) char buffer[4096];
+    const ssize_t length = ::read(watch, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const struct inotify_event*>(buffer + at);
+        moved << QFile::decodeName(event->name);
+        at += ssize_t(sizeof(struct inotify_event) + event->len);
+    }
+    ::close(watch);
+    ASSERT_FALSE(target.isEmpty()) << error.toStdString();
+    EXPECT_EQ(moved, QStringList({"readings.db-wal", "readings.db-shm", "readings.db"}));
+    EXPECT_TRUE(QFile::exists(target + "-wal"));
 }
 
 TEST_F(SqliteStoreFailureTest, AStoreThatCannotBeMadeFailsWithItsReason)
