@@ -169,9 +169,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DialogCase{"OkGoodValuesWritesTheFile", "450.25", true, "2", QDialogButtonBox::Ok, DialogCase::NoFile, true, "",
                    DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=true\npulses_per_liter=450.25\n\n[store]\nretention_days=2\n"},
-        DialogCase{"OkKeepsOtherKeys", " 7000 ", false, "0.25", QDialogButtonBox::Ok, DialogCase::OldFile, true, "",
-                   "[historian]\nurl=http://x\n\n" DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=false\npulses_per_liter=7000\n\n"
-                   "[store]\nretention_days=0.25\n"},
+        DialogCase{"OkWritesWhatChangedAndKeepsOtherKeys", " 7000 ", false, "0.25", QDialogButtonBox::Ok,
+                   DialogCase::OldFile, true, "",
+                   "[historian]\nurl=http://x\n\n[sensor]\npulses_per_liter=7000\n\n[store]\nretention_days=0.25\n"},
         DialogCase{"OkBadKStays", "abc", true, "2", QDialogButtonBox::Ok, DialogCase::OldFile, false,
                    "Pulses per liter: \"abc\" is not a number.", nullptr},
         DialogCase{"OkEmptyKStays", "", false, "2", QDialogButtonBox::Ok, DialogCase::NoFile, false,
@@ -246,6 +246,30 @@ INSTANTIATE_TEST_SUITE_P(
                    "Possible leak: without a pause for (min): \"-1\" is out of range (greater than 0, up to 10080).",
                    nullptr}),
     [](const ::testing::TestParamInfo<AlarmsCase>& info) { return std::string(info.param.name); });
+
+// The file edited by hand while the dialog is open: OK writes only what the
+// dialog changed, and the settings it gives back are the file's.
+TEST(SettingsDialog, OkKeepsAHandEditMadeWhileItWasOpen)
+{
+    DialogBench b;
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(b.path).absolutePath()));
+    const auto write = [&](const char* bytes) {
+        QFile f(b.path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    };
+    write(kOldFile);
+    SettingsDialog& d = b.open();
+    write("[historian]\nurl=http://y\n\n[sensor]\npulses_per_liter=5000\n\n[store]\nretention_days=30\n");
+    DialogBench::type(b.pulsesPerLiter(), "7000");
+    QTest::mouseClick(b.button(QDialogButtonBox::Ok), Qt::LeftButton);
+
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(contentsOf(b.path).toStdString(),
+              "[historian]\nurl=http://y\n\n[sensor]\npulses_per_liter=7000\n\n[store]\nretention_days=30\n");
+    EXPECT_EQ(d.settings().sensor.pulsesPerLiter, 7000);
+    EXPECT_EQ(d.settings().store.retentionDays, 30);
+}
 
 TEST(SettingsDialog, OkAfterCorrectingABadValueSaves)
 {
