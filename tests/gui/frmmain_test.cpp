@@ -17,8 +17,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
