@@ -247,30 +247,6 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr}),
     [](const ::testing::TestParamInfo<AlarmsCase>& info) { return std::string(info.param.name); });
 
-// The file edited by hand while the dialog is open: OK writes only what the
-// dialog changed, and the settings it gives back are the file's.
-TEST(SettingsDialog, OkKeepsAHandEditMadeWhileItWasOpen)
-{
-    DialogBench b;
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(b.path).absolutePath()));
-    const auto write = [&](const char* bytes) {
-        QFile f(b.path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    };
-    write(kOldFile);
-    SettingsDialog& d = b.open();
-    write("[historian]\nurl=http://y\n\n[sensor]\npulses_per_liter=5000\n\n[store]\nretention_days=30\n");
-    DialogBench::type(b.pulsesPerLiter(), "7000");
-    QTest::mouseClick(b.button(QDialogButtonBox::Ok), Qt::LeftButton);
-
-    EXPECT_EQ(d.result(), QDialog::Accepted);
-    EXPECT_EQ(contentsOf(b.path).toStdString(),
-              "[historian]\nurl=http://y\n\n[sensor]\npulses_per_liter=7000\n\n[store]\nretention_days=30\n");
-    EXPECT_EQ(d.settings().sensor.pulsesPerLiter, 7000);
-    EXPECT_EQ(d.settings().store.retentionDays, 30);
-}
-
 TEST(SettingsDialog, OkAfterCorrectingABadValueSaves)
 {
     DialogBench b;

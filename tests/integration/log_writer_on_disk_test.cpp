@@ -1,7 +1,5 @@
 // The log writer on the real log channel: a full disk, a disk filling up
-// during a run (stopping it, or retried), a removed file, a path that cannot
-// be a file.
-#include "fakes/fake_counter.h"
+// during a run, a removed file, a path that cannot be a file.
 #include "fakes/log_writer_rig.h"
 #include "logging/log_record.h"
 #include "platform/qt/posix_text_file_channel.h"
@@ -64,36 +62,6 @@ TEST(LogWriterOnDisk, DiskFillingUpDuringARunGivesOneMessageAndStopsLogging)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
-}
-
-// The service's way: the full disk fails each tick, told once within the
-// minute, and the rows go on once the disk takes them again.
-TEST(LogWriterOnDisk, FailedWritesAreRetriedAtEachTickWhenAsked)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("run.txt"));
-    MovableChannel channel;
-    LogWriterRig b(channel);
-    FakeMillisecondCounter counter(0, 1000);
-    b.writer.retryFailedWrites(counter);
-    ASSERT_TRUE(b.writer.OpenLogFile(path, FileOpenMode::Overwrite));
-    b.tickAt(QTime(14, 5, 9));
-    ASSERT_TRUE(channel.moveTo(QStringLiteral("/dev/full")));
-    b.tickAt(QTime(14, 5, 10));
-    b.tickAt(QTime(14, 5, 11));
-    ASSERT_TRUE(channel.moveTo(path));
-    b.tickAt(QTime(14, 5, 12));
-
-    EXPECT_EQ(b.messages.prompts, QStringList({"Cannot write to the log file " + path + ": "
-                                               + qt_error_string(ENOSPC)
-                                               + ". Logging goes on and tries again at each row."}));
-    EXPECT_EQ(b.messages.notices, QStringList({"The log file " + path + " is written again; 2 rows could not be "
-                                               "written."}));
-    EXPECT_TRUE(b.tmrLogger.isEnabled());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n\"14:05:12\",0,0,\"000\"\r\n"));
 }
 
 TEST(LogWriterOnDisk, RemovedFileStartsAgainWithItsHeaderAndTheOperatorToldOnce)
