@@ -75,7 +75,7 @@ private:
     void closeFile();
     bool fileAtItsPath(QString* reason);
     void writeFailed(const QString& reason);
-    void tellRetryFailure(const QString& reason);
+    void tellRetryFailure(const QString& failure);
     void tellWrittenAgain();
 
     TextFileChannel& channel_;
