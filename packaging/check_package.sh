@@ -11,9 +11,11 @@
 #       the unpacked tavelin --list-ports, without a display, ends with status 0
 #       and prints lines of three tab-separated fields, the first a device path
 #   check_package.sh unit DIR SYSTEMD_ANALYZE
-#       systemd-analyze verify passes an instance of the unpacked template
-#       unit, whose programs and manual page it finds in DIR/root, and
-#       systemd-analyze security rates its exposure 2.0 or lower
+#       systemd-analyze verify passes two instances of the unpacked template
+#       unit, one named after a device (ttyS0) and one after an adapter's
+#       escaped /dev/serial/by-id path, whose programs and manual page it
+#       finds in DIR/root; the unit follows its device and keeps instances
+#       apart; systemd-analyze security rates each exposure 2.0 or lower
 set -euo pipefail
 
 fail() {
@@ -69,22 +71,43 @@ list_ports() {
               END { exit bad }' <<<"$output" || fail "a line is not three tab-separated fields"
 }
 
+# One instance of the unit in DIR: verify says nothing, the exposure is 2.0
+# or lower.
+check_instance() {
+  local analyze=$1 unit=$2 report exposure
+  report=$("$analyze" verify "$unit" 2>&1) || fail "systemd-analyze verify $unit failed: $report"
+  [[ -z $report ]] || fail "systemd-analyze verify $unit: $report"
+  exposure=$("$analyze" security --offline=true "$unit" 2>&1 |
+             sed -nE 's/.*Overall exposure level for [^:]*: ([0-9.]+).*/\1/p')
+  echo "$(basename "$unit"): exposure $exposure"
+  [[ -n $exposure ]] || fail "no exposure for $unit"
+  awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' || fail "$unit: exposure $exposure above 2.0"
+}
+
 unit() {
-  local dir analyze=$2 units exposure
+  local dir analyze=$2 units template by_id key
   dir=$(realpath "$1")
   units=$dir/units
   rm -rf "$units"
   mkdir -p "$units"
+  template=$units/tavelin@.service
   # The unit as installed, its programs taken from the unpacked tree.
   sed "s#/usr/bin/#$dir/root/usr/bin/#g; s#^Documentation=.*#Documentation=file://$dir/root/usr/share/man/man8/tavelind.8.gz#" \
-    "$dir/root/usr/lib/systemd/system/tavelin@.service" >"$units/tavelin@.service"
-  ln -s tavelin@.service "$units/tavelin@ttyS0.service"
-  ! grep -q . <("$analyze" verify "$units/tavelin@ttyS0.service" 2>&1) ||
-    fail "systemd-analyze verify: $("$analyze" verify "$units/tavelin@ttyS0.service" 2>&1)"
-  exposure=$("$analyze" security --offline=true "$units/tavelin@ttyS0.service" 2>&1 |
-             sed -nE 's/.*Overall exposure level for [^:]*: ([0-9.]+).*/\1/p')
-  echo "exposure $exposure"
-  [[ -n $exposure ]] && awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' || fail "exposure $exposure above 2.0"
+    "$dir/root/usr/lib/systemd/system/tavelin@.service" >"$template"
+  # What keeps an instance on its device and apart from the others.
+  for key in 'BindsTo=dev-%i.device' 'After=dev-%i.device' 'WantedBy=dev-%i.device' 'Restart=on-failure' \
+             'DeviceAllow=/dev/%I rw' 'StateDirectory=tavelin/%i' 'LogsDirectory=tavelin/%i' \
+             'LoadCredential=mqtt-password:/etc/tavelin/%i.mqtt-password'; do
+    grep -qxF "$key" "$template" || fail "the unit lacks $key"
+  done
+  grep -qE '^ExecStart=.* --config /etc/tavelin/%i\.conf --port /dev/%I$' "$template" ||
+    fail "ExecStart does not take the settings of %i and the device /dev/%I"
+  grep -qE '^SetCredential=mqtt-password:' "$template" || fail "no default for the credential mqtt-password"
+  by_id=$("$(dirname "$analyze")/systemd-escape" --path /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0)
+  for instance in ttyS0 "${by_id#dev-}"; do
+    ln -s tavelin@.service "$units/tavelin@$instance.service"
+    check_instance "$analyze" "$units/tavelin@$instance.service"
+  done
 }
 
 case ${1:-} in

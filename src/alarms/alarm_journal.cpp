@@ -37,6 +37,8 @@ std::optional<std::int64_t> AlarmJournal::record(const AlarmEvent& event)
 void AlarmJournal::writeLine(const QByteArray& line)
 {
     QString error;
+    if (parts_.channel->wasRemoved())
+        parts_.channel->close(); // a new file at the path
     const bool written = (parts_.channel->isOpen() || parts_.channel->open(parts_.path, FileOpenMode::Append, &error))
                          && parts_.channel->write(line, &error);
     if (written) {

@@ -28,16 +28,38 @@ void AlarmMonitor::configure(const AlarmSettings& settings)
 {
     if (settings.sameRules(settings_))
         return;
-    withdrawShown();
+    QVector<AlarmId> kept;
+    for (AlarmId id : kAllAlarms) {
+        if (settings.sameRule(id, settings_))
+            kept.append(id);
+        else if (rules_)
+            endAlarm(id);
+    }
+    const std::unique_ptr<AlarmRules> old = std::move(rules_);
     settings_ = settings;
-    rules_.reset();
     if (settings_.anyRule()) {
         AlarmEventSink& sink = *this;
         rules_ = std::make_unique<AlarmRules>(settings_, counter_, sink);
         rules_->samplingSwitched(sampling_);
+        for (AlarmId id : kept) {
+            if (old && settings_.isOn(id))
+                rules_->carryOver(*old, id);
+        }
     }
     updateWatch();
     refreshView();
+}
+
+void AlarmMonitor::endAlarm(AlarmId id)
+{
+    // A raised alarm's clear, through alarmEvent, reaches the journal, the
+    // store, the outputs and the notification as any clear does. A latched
+    // one was cleared before; its notification waits for an acknowledgement
+    // that can no longer come.
+    const AlarmRules::Status status = rules_->status(id);
+    if (notifier_ && status.shown && !status.holds)
+        notifier_->withdraw(alarmKey(id));
+    rules_->drop(id);
 }
 
 void AlarmMonitor::setView(AlarmView* view)

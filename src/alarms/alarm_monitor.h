@@ -36,8 +36,9 @@ public:
     AlarmMonitor(const AlarmMonitor&) = delete;
     AlarmMonitor& operator=(const AlarmMonitor&) = delete;
 
-    // Other rules start afresh: what was shown goes. The same rules change
-    // nothing.
+    // A rule turned off or changed ends its alarm first (a raised one is
+    // cleared, told as any clear is), then starts afresh; the rules that
+    // stay the same go on where they were.
     void configure(const AlarmSettings& settings);
     bool isOn() const { return rules_ != nullptr; }
     // Null while the rules are off.
@@ -60,6 +61,7 @@ public:
 
 private:
     void alarmEvent(const AlarmEvent& event) override;
+    void endAlarm(AlarmId id);
     void acknowledgeFromNotification(const QString& key);
     void withdrawShown();
     void refreshView();

@@ -143,6 +143,24 @@ void AlarmRules::acknowledgeAll()
         acknowledge(id);
 }
 
+void AlarmRules::drop(AlarmId id)
+{
+    Rule& r = rule(id);
+    const bool raised = r.active;
+    r.pending = false;
+    r.active = false;
+    r.latched = false;
+    if (raised)
+        tell(id, AlarmEventKind::Cleared);
+}
+
+void AlarmRules::carryOver(const AlarmRules& from, AlarmId id)
+{
+    rule(id) = from.rule(id);
+    if (id == AlarmId::NoReading)
+        lastReadingAt_ = from.lastReadingAt_;
+}
+
 AlarmRules::Status AlarmRules::status(AlarmId id) const
 {
     const Rule& r = rule(id);

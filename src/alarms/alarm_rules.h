@@ -42,6 +42,12 @@ public:
     void totalReset();
     void acknowledge(AlarmId id);
     void acknowledgeAll();
+    // The rule goes (turned off or changed): a raised alarm clears first,
+    // told as any clear is; a latched one goes without a word, its clear
+    // told already.
+    void drop(AlarmId id);
+    // The same rule in rules that replace these: it goes on where it was.
+    void carryOver(const AlarmRules& from, AlarmId id);
 
     struct Status {
         bool shown = false;        // raised, and not yet gone

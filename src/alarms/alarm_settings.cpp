@@ -56,6 +56,30 @@ bool AlarmSettings::sameRules(const AlarmSettings& other) const
            && leakMinutes == other.leakMinutes && batchLiters == other.batchLiters && latching == other.latching;
 }
 
+bool AlarmSettings::sameRule(AlarmId id, const AlarmSettings& other) const
+{
+    if (isOn(id) != other.isOn(id))
+        return false;
+    if (!isOn(id))
+        return true;
+    if (latching != other.latching)
+        return false;
+    const bool sameFlowTiming = flowDelayS == other.flowDelayS && deadbandPercent == other.deadbandPercent;
+    switch (id) {
+    case AlarmId::HighFlow:
+        return highFlowLMin == other.highFlowLMin && sameFlowTiming;
+    case AlarmId::LowFlow:
+        return lowFlowLMin == other.lowFlowLMin && sameFlowTiming;
+    case AlarmId::NoReading:
+        return noReadingS == other.noReadingS;
+    case AlarmId::Leak:
+        return leakFlowLMin == other.leakFlowLMin && leakMinutes == other.leakMinutes;
+    case AlarmId::Batch:
+        break;
+    }
+    return batchLiters == other.batchLiters;
+}
+
 void readAlarmSettings(const QMap<QString, QString>& values, AlarmSettings* alarms,
                        QVector<SettingsProblem>* problems)
 {

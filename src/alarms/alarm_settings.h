@@ -35,6 +35,9 @@ struct AlarmSettings {
     bool isOn(AlarmId id) const;
     // The same rules and timing; inFile aside.
     bool sameRules(const AlarmSettings& other) const;
+    // That alarm's rule is off in both, or on in both with the same
+    // threshold, timing and latching.
+    bool sameRule(AlarmId id, const AlarmSettings& other) const;
 };
 
 namespace settings_key {

@@ -17,6 +17,7 @@ TavelinService::TavelinService(Station& station, JournalMessages& journal, Syste
                                   {[this] { instrument_.PollSensor(); }, [this] { instrument_.logWriter().writeRow(); }},
                                   this}))
 {
+    instrument_.logWriter().retryFailedWrites(station.counter()); // nobody is there to start it again
     instrument_.addTickListener([this] { cycleDone(); });
     instrument_.setAlarmView(this);
 }

@@ -149,9 +149,10 @@ QString Instrument::saveSettings(const Settings& settings)
                                            "The settings cannot be written: the program runs without a settings "
                                            "file.");
     QString error;
-    if (!parts_.settingsFile->save(settings, &error))
+    Settings saved;
+    if (!parts_.settingsFile->saveChanges(settings_, settings, &saved, &error))
         return error;
-    applySettings(settings);
+    applySettings(saved); // what the file holds now, hand edits of other keys included
     return QString();
 }
 

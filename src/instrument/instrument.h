@@ -93,7 +93,8 @@ public:
     const Settings& settings() const { return settings_; }
     // Used from the next cycle on.
     void applySettings(const Settings& settings);
-    // Writes the settings file, then applies them; returns why it could not.
+    // Writes what differs from the settings in use to the settings file, then
+    // applies what the file holds; returns why it could not.
     QString saveSettings(const Settings& settings);
     bool canSaveSettings() const { return parts_.settingsFile != nullptr; }
 

@@ -18,12 +18,13 @@ public:
     virtual bool open(const QString& path, FileOpenMode mode, QString* error) = 0;
     virtual bool isOpen() const = 0;
     // Writes the bytes of one whole record (terminator included) and flushes.
+    // A file removed since it was opened takes nothing and fails.
     virtual bool write(const QByteArray& record, QString* error) = 0;
     // Closing a channel that is not open does nothing.
     virtual void close() = 0;
-    // True once after a write that found the file gone from its folder and
-    // put it back there, with everything written so far, before writing.
-    virtual bool takeRestored() { return false; }
+    // True when the open file has been removed from its folder: what it takes
+    // would be lost with it. Opening the path again starts a new file there.
+    virtual bool wasRemoved() const { return false; }
 };
 
 } // namespace tavelin

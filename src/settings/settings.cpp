@@ -181,6 +181,22 @@ QMap<QString, QString> valuesFromSettings(const Settings& settings)
     return values;
 }
 
+SettingsChanges settingsChanges(const Settings& before, const Settings& after)
+{
+    const QMap<QString, QString> was = valuesFromSettings(before);
+    const QMap<QString, QString> is = valuesFromSettings(after);
+    SettingsChanges changes;
+    for (auto it = is.constBegin(); it != is.constEnd(); ++it) {
+        if (!was.contains(it.key()) || was.value(it.key()) != it.value())
+            changes.values.insert(it.key(), it.value());
+    }
+    for (auto it = was.constBegin(); it != was.constEnd(); ++it) {
+        if (!is.contains(it.key()))
+            changes.removed.append(it.key());
+    }
+    return changes;
+}
+
 QString settingsNumberText(double value)
 {
     const QLocale locale = settingsFileLocale();

@@ -8,6 +8,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace tavelin {
@@ -78,6 +79,16 @@ Settings settingsKeepingInUse(const QMap<QString, QString>& values, const Settin
 // The values to write for the settings, keyed as above: those the program's
 // dialogs edit ([logging] is the service program's alone, kept as written).
 QMap<QString, QString> valuesFromSettings(const Settings& settings);
+
+// What a change of settings writes: the keys whose values differ between the
+// settings before and after, with the values after, and the keys only the
+// settings before had.
+struct SettingsChanges {
+    QMap<QString, QString> values;
+    QStringList removed;
+    bool isEmpty() const { return values.isEmpty() && removed.isEmpty(); }
+};
+SettingsChanges settingsChanges(const Settings& before, const Settings& after);
 
 // A number as the file holds it: the C locale's period, no group separators,
 // the shortest text that reads back as the same double, no needless zeros

@@ -74,6 +74,7 @@ public:
     SerialPort& port() { return parts_.instrument.port; }
     MessageBox& messages() { return parts_.instrument.messages; }
     WallClock& clock() { return parts_.instrument.clock; }
+    MillisecondCounter& counter() { return parts_.instrument.counter; }
 
 Q_SIGNALS:
     // The store is open and in use: what it remembers can be shown.

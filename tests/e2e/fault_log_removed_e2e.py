@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """The log file removed while logging every 0.5 s and sampling: the program
-writes it again at its path with every row so far, tells the operator once
-(the box names the file), and logging goes on, also while the box is open.
-The final file holds everything the removed one held, then rows with no gap
-in time, each whole, with totals that never go back."""
+starts a new file at its path with a header block of its own (nothing is
+copied from the removed one), tells the operator once (the box names the
+file), and logging goes on, also while the box is open. The new file's rows
+follow the removed file's last row with no gap in time, each whole, with
+totals that never go back."""
 
+import datetime
 import os
 import time
 
-from fault_rig import (box_text, boxes, commands, dismiss, lines_after_header, parse_rows, start_logging,
-                       terminate, wait_box, wait_commands)
+from fault_rig import (box_text, boxes, commands, dismiss, lines_after_header, parse_rows, split_header,
+                       start_logging, terminate, wait_box, wait_commands)
 from harness import CWBUTTON1, CWBUTTON2, Session, check, parse_args, wait_until
 
 READING = 690.0
@@ -25,6 +27,7 @@ def main():
     path = os.path.join(paths.work, "removed.txt")
     if os.path.exists(path):
         os.remove(path)
+    days = [datetime.date.today()]
     with Session(paths, sim_args=["--constant", "%g" % READING]) as s:
         start_logging(s, path, interval="0.5")
         s.main.click_twips(CWBUTTON1)  # Start
@@ -49,17 +52,18 @@ def main():
         s.main.click_twips(CWBUTTON1)  # Stop
         time.sleep(0.5)
         terminate(s)
+        days.append(datetime.date.today())
 
     with open(path, "rb") as log:
         data = log.read()
-    check(data.startswith(removed), "the file written again lacks what the removed one held")
-    rows = parse_rows(lines_after_header(data))
+    new_rows = parse_rows(split_header(data, path, days))  # its own header first, then rows only
+    rows = parse_rows(lines_after_header(removed)) + new_rows
     steps = [later[0] - earlier[0] for earlier, later in zip(rows, rows[1:])]
     check(all(0 <= step <= 2 for step in steps), "gaps between rows: %s s" % steps)
     totals = [0.0 if total == "000" else float(total) for _, _, _, total in rows]
     check(totals == sorted(totals), "the total went back: %s" % totals)
-    print("log removed: one box (%r); %d rows before the removal, %d in the end, none lost; %d replies" %
-          (text, row_count_of(removed), len(rows), len(commands(s))))
+    print("log removed: one box (%r); %d rows before the removal, %d in the new file, no gap; %d replies" %
+          (text, row_count_of(removed), len(new_rows), len(commands(s))))
 
 
 def row_count_of(data):

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """tavelind as systemd runs it, one case a row, with no display at all: the
 log file's bytes, sd_notify on a socket the test owns, SIGHUP after logrotate
-moved the file away, SIGTERM with whole rows, a silent module that writes a
-line a minute instead of a line a second, and the libraries it loads."""
+moved the file away, SIGTERM with whole rows, log writes refused for a while
+and taken again, a silent module that writes a line a minute instead of a
+line a second, an alarm and its rule taken away, and the libraries it loads."""
 
 import argparse
 import datetime
 import os
 import re
+import resource
 import signal
 import socket
 import sqlite3
@@ -23,7 +25,7 @@ class Service:
     """tavelind on a simulator, with a settings file of the test's and its
     stderr (the journal's lines) in work/tavelind.log."""
 
-    def __init__(self, paths, sim_args, settings, env=None, state="state"):
+    def __init__(self, paths, sim_args, settings, env=None, state="state", preexec=None):
         self.paths = paths
         self.sim = Simulator(paths.sim, sim_args, paths.work)
         self.config = os.path.join(paths.work, "tavelind.conf")
@@ -37,7 +39,7 @@ class Service:
                         STATE_DIRECTORY=self.state, **(env or {}))
         self.process = subprocess.Popen(
             [paths.tavelind, "--config", self.config, "--port", self.sim.device],
-            stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"), env=self.env)
+            stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"), preexec_fn=preexec, env=self.env)
 
     def stop(self, sig=signal.SIGTERM):
         self.process.send_signal(sig)
@@ -128,6 +130,42 @@ def case_hangup(paths):
     check(float(new[0][3]) >= float(old[-1][3]), "the total went back across SIGHUP")
 
 
+def case_log_retry(paths):
+    """Rows refused for a while (a file size limit set on the running service,
+    as a full disk refuses them): one line however many fail, sampling goes
+    on; once rows are taken again one line says so, and they follow whole."""
+    log = os.path.join(paths.work, "limited.txt")
+    earlier = b'"23:59:59",0,0,"000"\r\n' * 50000  # 1.1 MB: more than the readings store grows to meanwhile
+    with open(log, "wb") as out:
+        out.write(earlier)
+    service = Service(paths, ["--constant", "250"], "[logging]\nfile=%s\nmode=append\ninterval_s=0.5\n" % log,
+                      preexec=lambda: signal.signal(signal.SIGXFSZ, signal.SIG_IGN))
+    days = [datetime.date.today()]
+    wait_until(lambda: os.path.getsize(log) > len(earlier) + 200, 5.0, "the header and a row")
+    hard = resource.prlimit(service.process.pid, resource.RLIMIT_FSIZE)[1]
+    resource.prlimit(service.process.pid, resource.RLIMIT_FSIZE, (os.path.getsize(log) + 10, hard))
+
+    def about_log():
+        return [line for line in service.journal() if " log file %s" % log in line]
+    wait_until(about_log, 5.0, "the failure's line")
+    commands = len(service.sim.command_times())
+    time.sleep(3.0)
+    check(len(service.sim.command_times()) >= commands + 2, "sampling stood still while rows failed")
+    resource.prlimit(service.process.pid, resource.RLIMIT_FSIZE, (hard, hard))
+    wait_until(lambda: len(about_log()) >= 2, 5.0, "the line saying so")
+    time.sleep(1.5)
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    lines = about_log()
+    check(len(lines) == 2 and lines[0].startswith("<3>Cannot write to the log file %s: File too large." % log)
+          and re.match(r"<4>The log file .* is written again; ([6-9]|1[0-4]) rows could not", lines[1]),
+          "journal %s" % lines)
+    with open(log, "rb") as out:
+        data = out.read()
+    rows = parse_rows(split_header(data[len(earlier):], log, days + [datetime.date.today()]))
+    steps = [later[0] - row[0] for row, later in zip(rows, rows[1:])]
+    check(data.startswith(earlier) and len(rows) >= 4 and max(steps) >= 3, "rows %s apart" % steps)
+
+
 def case_silent_module(paths):
     """A module that never answers: one line, then a count a minute."""
     service = Service(paths, ["--fault", "silence"], "")
@@ -142,15 +180,27 @@ def case_silent_module(paths):
 
 
 def case_alarm(paths):
-    """A high flow alarm: one journal line when it comes, its rows in alarms.csv."""
+    """A high flow alarm: one journal line when it comes, its rows in alarms.csv;
+    its rule taken out of the settings file and SIGHUP: the alarm is cleared
+    first, in the journal, alarms.csv and the store's alarm_events."""
     service = Service(paths, ["--constant", "250"], "[alarms]\nhigh_flow_l_min=1\nflow_delay_s=1\nlatching=false\n")
     wait_until(lambda: any("ALARM: High flow" in line for line in service.journal()), 10.0, "the alarm's line")
+    with open(service.config, "w") as out:
+        out.write("[alarms]\nflow_delay_s=1\nlatching=false\n")
+    service.process.send_signal(signal.SIGHUP)
+    wait_until(lambda: "<6>Alarm over: High flow" in service.journal(), 5.0, "the alarm's end after SIGHUP")
     check(service.stop() == 0, "tavelind did not end with status 0")
     alarms = [line for line in service.journal() if "ALARM" in line]
     check(len(alarms) == 1 and alarms[0].startswith("<4>ALARM: High flow - "), "journal %s" % alarms)
     with open(os.path.join(paths.work, "state", "alarms.csv")) as journal:
         events = [line.split(",")[1:3] for line in journal.read().splitlines()]
-    check(events[:1] == [["high_flow", "raised"]], "alarms.csv %s" % events)
+    check(events == [["high_flow", "raised"], ["high_flow", "cleared"]], "alarms.csv %s" % events)
+    db = sqlite3.connect("file:%s?mode=ro" % os.path.join(paths.work, "state", "readings.db"), uri=True)
+    try:
+        stored = db.execute("SELECT alarm, event FROM alarm_events ORDER BY seq").fetchall()
+    finally:
+        db.close()
+    check(stored == [("high_flow", "raised"), ("high_flow", "cleared")], "alarm_events %s" % stored)
 
 
 def case_mqtt(paths):

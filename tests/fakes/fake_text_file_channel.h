@@ -1,7 +1,8 @@
 #pragma once
 // Text files held in memory, by path. Append keeps a file's bytes, Overwrite
 // empties it. Opening can be made to fail, and so can the Nth write counted
-// from construction, each with a given reason.
+// from construction (or a run of them), each with a given reason. A file can
+// be removed while open.
 
 #include "platform/text_file_channel.h"
 
@@ -29,19 +30,29 @@ public:
             files[path]; // created when missing
         openPath_ = path;
         open_ = true;
+        removed_ = false;
         return true;
     }
     bool isOpen() const override { return open_; }
     bool write(const QByteArray& record, QString* error) override
     {
         ++writes;
-        if (!open_ || writes == failingWrite) {
+        const bool failing = writes == failingWrite || (failingWrite > 0 && writes > failingWrite && writes <= failingUntil);
+        if (!open_ || removed_ || failing) {
             if (error)
-                *error = open_ ? writeFailure : QStringLiteral("Bad file descriptor");
+                *error = !open_ ? QStringLiteral("Bad file descriptor")
+                                : removed_ ? QStringLiteral("No such file or directory") : writeFailure;
             return false;
         }
         files[openPath_].append(record);
         return true;
+    }
+    bool wasRemoved() const override { return open_ && removed_; }
+    // The open file goes from its folder: its bytes are lost.
+    void remove()
+    {
+        files.remove(openPath_);
+        removed_ = true;
     }
     void close() override
     {
@@ -56,11 +67,13 @@ public:
     int writes = 0;            // write calls so far, failed ones included
     QString openFailure;       // non-empty: open fails with this reason
     int failingWrite = 0;      // this write call (1-based) fails; 0: none
+    int failingUntil = 0;      // and so do the ones after it up to this one
     QString writeFailure = QStringLiteral("No space left on device");
 
 private:
     QString openPath_;
     bool open_ = false;
+    bool removed_ = false;
 };
 
 } // namespace tavelin::test

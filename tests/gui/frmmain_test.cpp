@@ -17,6 +17,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -300,9 +301,15 @@ TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)
     const QString result = dialog->findChild<QLabel*>(QStringLiteral("result"))->text();
     EXPECT_TRUE(result.contains(QLocale().toString(2000.0, 'f', 3))) << result.toStdString();
     EXPECT_TRUE(result.contains(QLocale().toString(-71.01449, 'f', 2) + QStringLiteral(" %"))) << result.toStdString();
+    {
+        QFile edited(file.path()); // by hand, while the dialog is open: kept
+        ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+        edited.write("[store]\nretention_days=30\n");
+    }
     QTest::mouseClick(button("apply"), Qt::LeftButton);
 
     EXPECT_DOUBLE_EQ(file.load().settings.sensor.pulsesPerLiter, 2000.0);
+    EXPECT_DOUBLE_EQ(file.load().settings.store.retentionDays, 30.0);
     m.tick("*+00250.00\r");
     EXPECT_EQ(m.text("lblLitersPerMin"), QStringLiteral("7.5"));
 }

@@ -1,6 +1,7 @@
 // The log writer on the real log channel: a full disk, a disk filling up
 // during a run, a removed file, a path that cannot be a file.
 #include "fakes/log_writer_rig.h"
+#include "logging/log_record.h"
 #include "platform/qt/posix_text_file_channel.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ public:
     bool isOpen() const override { return real.isOpen(); }
     bool write(const QByteArray& record, QString* error) override { return real.write(record, error); }
     void close() override { real.close(); }
+    bool wasRemoved() const override { return real.wasRemoved(); }
     bool moveTo(const QString& path) { return real.open(path, FileOpenMode::Append, nullptr); }
 
     PosixTextFileChannel real;
@@ -62,7 +64,7 @@ TEST(LogWriterOnDisk, DiskFillingUpDuringARunGivesOneMessageAndStopsLogging)
     EXPECT_TRUE(file.readAll().endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n"));
 }
 
-TEST(LogWriterOnDisk, RemovedFileIsWrittenAgainAndTheOperatorToldOnceWithoutStoppingTheRows)
+TEST(LogWriterOnDisk, RemovedFileStartsAgainWithItsHeaderAndTheOperatorToldOnce)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -77,17 +79,17 @@ TEST(LogWriterOnDisk, RemovedFileIsWrittenAgainAndTheOperatorToldOnceWithoutStop
     b.tickAt(QTime(14, 5, 12));
 
     // A notice that does not wait: a waiting box would hold the ticks back.
-    EXPECT_EQ(b.messages.notices, QStringList({"The log file " + path + " was removed while logging. It has been "
-                                               "written again with every row so far, and logging goes on."}));
+    EXPECT_EQ(b.messages.notices, QStringList({"The log file " + path + " was removed while logging. A new file "
+                                               "with its own header has been started at its path, and logging "
+                                               "goes on."}));
     EXPECT_TRUE(b.messages.prompts.isEmpty());
     EXPECT_TRUE(b.tmrLogger.isEnabled());
     EXPECT_TRUE(channel.isOpen());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray data = file.readAll();
-    EXPECT_TRUE(data.startsWith("\r\n\"Veltrane Logging Program\","));
-    EXPECT_TRUE(data.endsWith("\r\n\r\n\"14:05:09\",0,0,\"000\"\r\n\"14:05:10\",0,0,\"000\"\r\n"
-                              "\"14:05:11\",0,0,\"000\"\r\n\"14:05:12\",0,0,\"000\"\r\n"));
+    EXPECT_EQ(data, logHeaderRecords(path, b.clock.currentDate()).join()
+                        + "\"14:05:10\",0,0,\"000\"\r\n\"14:05:11\",0,0,\"000\"\r\n\"14:05:12\",0,0,\"000\"\r\n");
 }
 
 TEST(LogWriterOnDisk, PathBelowARegularFileFailsToOpenWithTheSystemsReason)

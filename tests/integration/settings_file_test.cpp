@@ -301,6 +301,70 @@ TEST_F(SettingsFileTest, SavedValuesAreLoadedInTheSameProcess)
     }
 }
 
+// What a dialog saves: the keys it changed, over the file as it is now. A
+// hand edit of another key made while the dialog was open stays, and is what
+// the program runs with afterwards; a key the dialog changed takes the
+// dialog's value; a dialog that changed nothing writes nothing.
+struct ChangesCase {
+    const char* name;
+    const char* handEdit; // the file when OK is pressed; it held kStart when the dialog opened
+    std::function<void(Settings*)> change;
+    const char* written; // the file afterwards
+    double k, days;      // the settings saved, as read back
+};
+
+const char kStart[] = "[sensor]\npulses_per_liter=5000\n\n[store]\nretention_days=7\n";
+
+class SaveChanges : public SettingsFileTest, public ::testing::WithParamInterface<ChangesCase> {};
+
+TEST_P(SaveChanges, WritesOnlyWhatTheDialogChangedOverTheFileAsItIsNow)
+{
+    const ChangesCase& c = GetParam();
+    const QString file = path(QStringLiteral("tavelin.conf"));
+    makeFile(file, kStart);
+    SettingsFile settingsFile(file);
+    const Settings before = settingsFile.load().settings;
+    Settings after = before;
+    c.change(&after);
+    makeFile(file, c.handEdit);
+
+    Settings saved;
+    QString error;
+    ASSERT_TRUE(settingsFile.saveChanges(before, after, &saved, &error)) << error.toStdString();
+    EXPECT_EQ(contentsOf(file).toStdString(), c.written);
+    EXPECT_EQ(saved.sensor.pulsesPerLiter, c.k);
+    EXPECT_EQ(saved.store.retentionDays, c.days);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SaveChanges,
+    ::testing::Values(
+        ChangesCase{"HandEditOfAnotherKeyStays",
+                    "; by hand\n[historian]\nurl=http://x\n[sensor]\npulses_per_liter=5000\n[store]\n"
+                    "retention_days=30\n",
+                    [](Settings* s) { s->sensor.pulsesPerLiter = 450.25; },
+                    "[historian]\nurl=http://x\n\n[sensor]\npulses_per_liter=450.25\n\n[store]\nretention_days=30\n",
+                    450.25, 30},
+        ChangesCase{"TheDialogsKeyWinsOverAHandEditOfIt",
+                    "[sensor]\npulses_per_liter=1234\n\n[store]\nretention_days=30\n",
+                    [](Settings* s) { s->sensor.pulsesPerLiter = 450.25; },
+                    "[sensor]\npulses_per_liter=450.25\n\n[store]\nretention_days=30\n", 450.25, 30},
+        ChangesCase{"NothingChangedWritesNothingAndReadsTheFile",
+                    "; by hand\n[sensor]\npulses_per_liter=1234\n",
+                    [](Settings*) {}, "; by hand\n[sensor]\npulses_per_liter=1234\n", 1234, 7}),
+    [](const ::testing::TestParamInfo<ChangesCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFileTest, SaveChangesRemovesTheKeysTheSettingsNoLongerWrite)
+{
+    const QString file = path(QStringLiteral("tavelin.conf"));
+    makeFile(file, "[alarms]\nhigh_flow_l_min=2\nfuture=kept\n");
+    SettingsFile settingsFile(file);
+    const Settings before = settingsFile.load().settings;
+    QString error;
+    ASSERT_TRUE(settingsFile.saveChanges(before, Settings{}, nullptr, &error)) << error.toStdString();
+    EXPECT_EQ(contentsOf(file).toStdString(), "[alarms]\nfuture=kept\n");
+}
+
 // A save that fails says why and leaves the old file as it was; the process
 // then still reads the old file, and reading writes nothing.
 struct FailureCase {

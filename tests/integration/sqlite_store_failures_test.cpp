@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tavelin;
 using namespace tavelin::test;
@@ -99,6 +101,32 @@ TEST(StoreFiles, ASecondDamageInTheSameSecondTakesTheNextFreeName)
     EXPECT_EQ(contentsOf(path + ".damaged-20261209T021605Z"), QByteArray("first"));
     EXPECT_EQ(contentsOf(path + ".damaged-20261209T021605Z-2"), QByteArray("second"));
     EXPECT_FALSE(QFile::exists(path));
+}
+
+// The renames as the folder saw them: the journals leave before the main
+// file, so that a stop in between never leaves a main file at the path
+// beside a journal that is no longer its own.
+TEST(StoreFiles, TheJournalsAreSetAsideBeforeTheMainFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("readings.db");
+    for (const QString& file : {path, path + "-wal", path + "-shm"})
+        ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_MOVED_FROM), 0);
+    QString error;
+    EXPECT_FALSE(setAsideDamagedFile(path, QDateTime::currentDateTimeUtc(), &error).isEmpty()) << error.toStdString();
+
+    QStringList moved;
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t length = ::read(watch, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        moved << QFile::decodeName(event->name);
+        at += ssize_t(sizeof(inotify_event) + event->len);
+    }
+    ::close(watch);
+    EXPECT_EQ(moved, QStringList({"readings.db-wal", "readings.db-shm", "readings.db"}));
 }
 
 TEST_F(SqliteStoreFailureTest, AStoreThatCannotBeMadeFailsWithItsReason)

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,59 @@ TEST(AlarmMonitor, OtherRulesStartAfreshTheSameRulesKeepTheirState)
 
     r.monitor.configure(AlarmSettings{});
     EXPECT_FALSE(r.monitor.isOn());
+}
+
+// A rule turned off or changed ends its alarm before the new rules start: a
+// raised one is cleared as any clear is (journal, store, outputs,
+// notification, window); a latched one, cleared already, goes quietly; a rule
+// that stays the same keeps its alarm.
+TEST(AlarmMonitor, ARuleTurnedOffOrChangedClearsItsAlarmFirst)
+{
+    AlarmSettings highAndBatch = highFlow(2.0);
+    highAndBatch.batchLiters = 10.0;
+    AlarmSettings batchOnly = highAndBatch;
+    batchOnly.highFlowLMin.reset();
+    AlarmSettings otherDelay = highAndBatch;
+    otherDelay.flowDelayS = 1.0;
+    struct Row {
+        const char* name;
+        double lastFlow;   // after 2.5 L/min raised high flow
+        bool acknowledged; // before the rules change
+        AlarmSettings next;
+        const char* journalAfter; // the events the change adds
+        const char* notifierAfter;
+        const char* viewAfter;
+    } rows[] = {
+        {"turned off", 2.5, false, batchOnly, "high_flow,cleared", "withdraw high_flow", "batch holds"},
+        {"every rule off", 2.5, false, AlarmSettings{}, "high_flow,cleared batch,cleared",
+         "withdraw high_flow withdraw batch", ""},
+        {"its timing changed", 2.5, false, otherDelay, "high_flow,cleared", "withdraw high_flow", "batch holds"},
+        {"acknowledged, turned off", 2.5, true, batchOnly, "high_flow,cleared", "", "batch holds"},
+        {"latched, turned off", 1.0, false, batchOnly, "", "withdraw high_flow", "batch holds"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig r{highAndBatch};
+        RowCounter outputs(r.store);
+        r.monitor.addEventSink(&outputs);
+        r.reading(2.5, 12.0);
+        r.reading(row.lastFlow, 12.0);
+        if (row.acknowledged)
+            r.notifier.acknowledge(QStringLiteral("high_flow"));
+        const int events = r.store.alarmEvents.size();
+        const int calls = r.notifier.calls.size();
+        r.monitor.configure(row.next);
+
+        QStringList added;
+        for (const StoredAlarmEvent& event : r.store.alarmEvents.mid(events))
+            added << event.alarm + "," + event.event;
+        EXPECT_EQ(added.join(' ').toStdString(), row.journalAfter);
+        const std::string journal = r.journal();
+        EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), r.store.alarmEvents.size()) << journal;
+        EXPECT_EQ(int(outputs.rows.size()), r.store.alarmEvents.size()) << "the outputs are told of each";
+        EXPECT_EQ(r.notifier.calls.mid(calls).join(' ').toStdString(), row.notifierAfter);
+        EXPECT_EQ(r.view.last, row.viewAfter);
+    }
 }
 
 TEST(AlarmMonitor, AJournalThatCannotBeWrittenIsReportedOnceUntilItIsWrittenAgain)

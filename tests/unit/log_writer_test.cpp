@@ -1,5 +1,7 @@
 // The periodic log writer: the whole file as the operator gets it, the two
-// open modes, what a tick writes, and how logging stops, also on failure.
+// open modes, what a tick writes, and how logging stops on failure, or goes
+// on trying.
+#include "fakes/fake_counter.h"
 #include "fakes/fake_text_file_channel.h"
 #include "fakes/log_writer_rig.h"
 
@@ -200,5 +202,63 @@ TEST(LogWriter, RowWriteFailureStopsLoggingWithOneMessageAndKeepsEarlierRows)
     EXPECT_EQ(channel.writes, 11);
 }
 
+// The service's way: every tick tries again; the failure is told at once,
+// then at most once a minute with the rows lost so far; the first row
+// written again is told once.
+TEST(LogWriter, RetriedWriteFailureIsToldAtMostOnceAMinuteAndTheRecoveryOnce)
+{
+    FakeTextFileChannel channel;
+    channel.failingWrite = 8 + 2; // the header and one row, then six rows fail
+    channel.failingUntil = 8 + 7;
+    LogWriterRig b(channel);
+    FakeMillisecondCounter counter(0, 0);
+    b.writer.retryFailedWrites(counter);
+    ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+    const int atSeconds[] = {0, 1, 30, 59, 60, 61, 62, 63, 200};
+    for (int second : atSeconds) {
+        counter.now = std::uint32_t(second) * 1000;
+        b.tickAt(QTime(14, 5, 0).addSecs(second));
+    }
+
+    const QString failure = "Cannot write to the log file " + kExamplePath + ": No space left on device.";
+    EXPECT_EQ(b.messages.prompts, QStringList({failure + " Logging goes on and tries again at each row.",
+                                               failure + " 5 rows not written since it failed; still trying at "
+                                                         "each row."}));
+    EXPECT_EQ(b.messages.notices,
+              QStringList({"The log file " + kExamplePath + " is written again; 6 rows could not be written."}));
+    EXPECT_TRUE(b.tmrLogger.isEnabled());
+    EXPECT_EQ(str(channel.files[kExamplePath]), std::string(kExampleHeader) +
+                                                   "\"14:05:00\",0,0,\"000\"\r\n"
+                                                   "\"14:06:03\",0,0,\"000\"\r\n"
+                                                   "\"14:08:20\",0,0,\"000\"\r\n");
+}
+
+// A file that cannot be opened at the start, or again after it was removed:
+// the window is told and its run stops; the service goes on trying, and the
+// file it opens later begins with its header.
+TEST(LogWriter, FileThatCannotBeOpenedStopsTheWindowsRunAndIsRetriedByTheService)
+{
+    for (bool retried : {false, true}) {
+        FakeTextFileChannel channel;
+        LogWriterRig b(channel);
+        FakeMillisecondCounter counter(0, 1000);
+        if (retried)
+            b.writer.retryFailedWrites(counter);
+        ASSERT_TRUE(b.writer.OpenLogFile(kExamplePath, FileOpenMode::Overwrite));
+        channel.remove();
+        channel.openFailure = QStringLiteral("No such file or directory");
+        b.tickAt(QTime(14, 5, 9));
+        b.tickAt(QTime(14, 5, 10));
+        EXPECT_EQ(b.tmrLogger.isEnabled(), retried);
+        EXPECT_EQ(b.messages.prompts.size(), 1) << b.messages.prompts.join('|').toStdString();
+        EXPECT_TRUE(b.messages.prompts.value(0).endsWith(retried ? "tries again at each row." : "Logging has stopped."));
+
+        channel.openFailure.clear();
+        b.tickAt(QTime(14, 5, 11));
+        EXPECT_EQ(str(channel.files.value(kExamplePath)),
+                  retried ? std::string(kExampleHeader) + "\"14:05:11\",0,0,\"000\"\r\n" : std::string());
+        EXPECT_EQ(b.messages.notices.size(), retried ? 1 : 0);
+    }
+}
 
 } // namespace

@@ -32,20 +32,42 @@ void QtMessageBox::show(const QString& prompt, const QString& title)
     box.exec();
 }
 
+QtMessageBox::~QtMessageBox()
+{
+    delete notice_.data(); // its handler calls back into this object
+}
+
 void QtMessageBox::notify(const QString& prompt)
 {
     if (suppressed_)
         return;
     if (!notice_) {
-        notice_ = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), QString(),
-                                  QMessageBox::Ok, parent_);
-        notice_->setObjectName(QStringLiteral("noticeBox"));
-        notice_->setWindowModality(Qt::NonModal);
-        notice_->setAttribute(Qt::WA_DeleteOnClose);
-        offerCopy(notice_);
+        showNotice(prompt);
+        return;
     }
-    notice_->setText(prompt);
+    if (notice_->text() != prompt && !waiting_.contains(prompt))
+        waiting_.append(prompt);
+}
+
+void QtMessageBox::showNotice(const QString& prompt)
+{
+    notice_ = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), prompt, QMessageBox::Ok,
+                              parent_);
+    notice_->setObjectName(QStringLiteral("noticeBox"));
+    notice_->setWindowModality(Qt::NonModal);
+    notice_->setAttribute(Qt::WA_DeleteOnClose);
+    offerCopy(notice_);
+    QObject::connect(notice_, &QDialog::finished, notice_, [this] { noticeClosed(); });
     notice_->show();
+}
+
+void QtMessageBox::noticeClosed()
+{
+    notice_ = nullptr; // it deletes itself once closed
+    if (suppressed_)
+        waiting_.clear();
+    if (!waiting_.isEmpty())
+        showNotice(waiting_.takeFirst());
 }
 
 } // namespace tavelin

@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,25 +45,6 @@ int writeAll(int fd, const char* data, qint64 size, qint64* written)
     return 0;
 }
 
-// Copies the first size bytes of one open file to the end of another.
-int copyBytes(int from, int to, off_t size)
-{
-    char buffer[65536];
-    for (off_t offset = 0; offset < size;) {
-        const size_t wanted = static_cast<size_t>(std::min<off_t>(size - offset, sizeof buffer));
-        const ssize_t n = ::pread(from, buffer, wanted, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        qint64 written = 0;
-        if (const int errorCode = writeAll(to, buffer, n, &written))
-            return errorCode;
-        offset += n;
-    }
-    return 0;
-}
-
 } // namespace
 
 PosixTextFileChannel::~PosixTextFileChannel()
@@ -77,18 +57,14 @@ bool PosixTextFileChannel::open(const QString& path, FileOpenMode mode, QString*
     close();
     const QByteArray name = QFile::encodeName(path);
     // Appending in both modes: every record goes to the end, where a torn one
-    // can be cut off. Read access lets a removed file be copied back.
-    const int flags = O_CREAT | O_APPEND | O_CLOEXEC | (mode == FileOpenMode::Overwrite ? O_TRUNC : 0);
-    int fd = openRetrying(name.constData(), O_RDWR | flags);
-    if (fd < 0 && errno == EACCES)
-        fd = openRetrying(name.constData(), O_WRONLY | flags); // a write-only file
+    // can be cut off.
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (mode == FileOpenMode::Overwrite ? O_TRUNC : 0);
+    const int fd = openRetrying(name.constData(), flags);
     if (fd < 0) {
         setError(error, errno);
         return false;
     }
     fd_ = fd;
-    name_ = name;
-    restored_ = false;
     return true;
 }
 
@@ -103,9 +79,11 @@ bool PosixTextFileChannel::write(const QByteArray& record, QString* error)
         setError(error, errno);
         return false;
     }
-    // Writes to a file with no name left succeed and are lost with it.
-    if (S_ISREG(status.st_mode) && status.st_nlink == 0 && !restoreRemovedFile(status.st_size, error))
+    // Writes to a file with no name left would succeed and be lost with it.
+    if (S_ISREG(status.st_mode) && status.st_nlink == 0) {
+        setError(error, ENOENT);
         return false;
+    }
 
     qint64 written = 0;
     const int errorCode = writeAll(fd_, record.constData(), record.size(), &written);
@@ -121,30 +99,10 @@ bool PosixTextFileChannel::write(const QByteArray& record, QString* error)
     return false;
 }
 
-bool PosixTextFileChannel::restoreRemovedFile(off_t size, QString* error)
+bool PosixTextFileChannel::wasRemoved() const
 {
-    // O_EXCL: a file that someone has put at the path since is not ours.
-    const int fresh = openRetrying(name_.constData(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC);
-    if (fresh < 0) {
-        setError(error, errno);
-        return false;
-    }
-    if (const int errorCode = copyBytes(fd_, fresh, size)) {
-        ::close(fresh);
-        setError(error, errorCode);
-        return false;
-    }
-    ::close(fd_);
-    fd_ = fresh;
-    restored_ = true;
-    return true;
-}
-
-bool PosixTextFileChannel::takeRestored()
-{
-    const bool restored = restored_;
-    restored_ = false;
-    return restored;
+    struct stat status {};
+    return fd_ >= 0 && ::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 0;
 }
 
 void PosixTextFileChannel::close()
@@ -155,7 +113,6 @@ void PosixTextFileChannel::close()
     // retrying after EINTR could close someone else's file.
     ::close(fd_);
     fd_ = -1;
-    restored_ = false;
 }
 
 } // namespace tavelin

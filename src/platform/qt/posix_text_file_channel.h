@@ -3,13 +3,9 @@
 // with write(2) as it is written, with no buffer of our own, so rows written
 // before a crash or a full disk stay in the file. A record the disk takes only
 // part of is taken back, so the file always ends with a whole record. A file
-// removed while open is put back at its path before the next record.
+// removed while open takes no more records: they would be lost with it.
 
 #include "platform/text_file_channel.h"
-
-#include <QByteArray>
-
-#include <sys/types.h>
 
 namespace tavelin {
 
@@ -25,14 +21,10 @@ public:
     bool isOpen() const override { return fd_ >= 0; }
     bool write(const QByteArray& record, QString* error) override;
     void close() override;
-    bool takeRestored() override;
+    bool wasRemoved() const override;
 
 private:
-    bool restoreRemovedFile(off_t size, QString* error);
-
     int fd_ = -1;
-    QByteArray name_; // the path as the file system spells it
-    bool restored_ = false;
 };
 
 } // namespace tavelin

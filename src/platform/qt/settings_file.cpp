@@ -167,6 +167,28 @@ SettingsFile::Loaded SettingsFile::read(const Settings* inUse) const
 
 bool SettingsFile::save(const Settings& settings, QString* error)
 {
+    return write(settings, valuesFromSettings(settings), {}, error);
+}
+
+bool SettingsFile::saveChanges(const Settings& before, const Settings& after, Settings* saved, QString* error)
+{
+    // A file that is not there gets every key, for the operator to find them all.
+    if (!QFileInfo::exists(path_)) {
+        if (!save(after, error))
+            return false;
+    } else {
+        const SettingsChanges changes = settingsChanges(before, after);
+        if (!changes.isEmpty() && !write(after, changes.values, changes.removed, error))
+            return false;
+    }
+    if (saved)
+        *saved = reload(after).settings;
+    return true;
+}
+
+bool SettingsFile::write(const Settings& settings, const QMap<QString, QString>& values, const QStringList& removed,
+                         QString* error)
+{
     const QFileInfo info(path_);
     const bool existed = info.exists();
     const auto fail = [&](const QString& why) {
@@ -197,7 +219,7 @@ bool SettingsFile::save(const Settings& settings, QString* error)
         return fail(QStringLiteral("the folder %1 cannot be made (%2)").arg(folder, folderFailure(folder)));
 
     qint64 expectedSize = (existed ? info.size() : 0) + 512; // section headers, our keys, room to spare
-    for (auto it = ours.constBegin(); it != ours.constEnd(); ++it)
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
         expectedSize += it.key().size() + it.value().size() + 2;
     const QString probeFailure = probeFolder(folder, info.fileName(), expectedSize);
     if (!probeFailure.isEmpty())
@@ -216,8 +238,10 @@ bool SettingsFile::save(const Settings& settings, QString* error)
     QSettings writer(path_, QSettings::IniFormat);
     useUtf8(writer);
     writer.setAtomicSyncRequired(true); // through QSaveFile, never in place
-    for (auto it = ours.constBegin(); it != ours.constEnd(); ++it)
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
         writer.setValue(it.key(), it.value());
+    for (const QString& key : removed)
+        writer.remove(key);
     writer.sync();
     if (writer.status() != QSettings::NoError)
         return fail(QStringLiteral("the system refused to write it"));

@@ -41,8 +41,20 @@ public:
     // *error (when given) says why, and the old file is untouched.
     bool save(const Settings& settings, QString* error);
 
+    // What a dialog saves: only the keys whose values differ between the
+    // settings it started from and the ones it ends with, so that every other
+    // value stays as the file has it now (edited by hand meanwhile, perhaps);
+    // a file that is not there gets every key, as save() writes. Then the file is read again and *saved (when given) gets what it holds,
+    // for the program to run with; a value there that cannot be used keeps
+    // the one in after. On failure as save().
+    bool saveChanges(const Settings& before, const Settings& after, Settings* saved, QString* error);
+
 private:
     Loaded read(const Settings* inUse) const;
+    // Writes values and removes the keys removed; settings are the whole
+    // settings they come from, checked before anything is written.
+    bool write(const Settings& settings, const QMap<QString, QString>& values, const QStringList& removed,
+               QString* error);
 
     QString path_;
 };

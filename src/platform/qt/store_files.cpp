@@ -83,13 +83,16 @@ QString setAsideDamagedFile(const QString& path, const QDateTime& utcNow, QStrin
     for (int n = 2; anyTaken(target); ++n)
         target = stamped + QStringLiteral("-%1").arg(n);
 
-    if (!renameWithReason(path, target, error))
-        return QString();
+    // The journals first: stopped in between, the main file is left without
+    // its journal, never a fresh store beside an old one that SQLite would
+    // read into it.
     for (const char* ending : kJournalEndings) {
         const QString journal = path + QLatin1String(ending);
         if (QFileInfo::exists(journal) && !renameWithReason(journal, target + QLatin1String(ending), error))
             return QString();
     }
+    if (!renameWithReason(path, target, error))
+        return QString();
     return target;
 }
 

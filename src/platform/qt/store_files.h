@@ -21,10 +21,10 @@ bool isForeignFile(const QString& path);
 QString damagedFileName(const QString& path, const QDateTime& utcNow);
 
 // Renames the file at path to damagedFileName() (with "-2", "-3"... when that
-// is taken), and its "-wal" and "-shm" journal files after it, so that the
-// copy opens with its journal. Returns the new path, or empty with *error set;
-// a journal that cannot be moved fails too, since a fresh file must never
-// meet an old journal.
+// is taken) together with its "-wal" and "-shm" journal files, so that the
+// copy opens with its journal; the journals go first. Returns the new path,
+// or empty with *error set; a journal that cannot be moved fails too, since a
+// fresh file must never meet an old journal.
 QString setAsideDamagedFile(const QString& path, const QDateTime& utcNow, QString* error);
 
 } // namespace tavelin

@@ -133,12 +133,14 @@ void SettingsDialog::accept()
     // The page always gives every key: the section is there once saved with a rule.
     result.alarms.inFile = settings_.alarms.inFile || !entered.alarms.sameRules(AlarmSettings{});
     result.mqtt = entered.mqtt;
+    // Only what the dialog changed: hand edits of the file since it opened stay.
     QString error;
-    if (!file_.save(result, &error)) {
+    Settings saved;
+    if (!file_.saveChanges(settings_, result, &saved, &error)) {
         showProblem(error);
         return;
     }
-    settings_ = result;
+    settings_ = saved;
     showProblem(QString());
     QDialog::accept();
 }

@@ -3,8 +3,9 @@
 // OK checks every field as the settings file's values are checked; a field
 // that cannot be used is named, with the reason, in a sentence under
 // the fields, and the dialog stays open. Otherwise OK saves to the settings
-// file: a failed save is shown in the same place and the dialog stays open;
-// a save that succeeds accepts the dialog. Cancel saves nothing.
+// file, the keys it changed only: a failed save is shown in the same place
+// and the dialog stays open; a save that succeeds accepts the dialog. Cancel
+// saves nothing.
 
 #include "settings/settings.h"
 
@@ -28,7 +29,8 @@ class SettingsDialog : public QDialog {
 public:
     SettingsDialog(SettingsFile& file, const Settings& current, QWidget* parent = nullptr);
 
-    // The saved settings once accepted; before that, the ones it was given.
+    // Once accepted, the settings the file holds after the save; before that,
+    // the ones it was given.
     Settings settings() const { return settings_; }
 
     void accept() override; // OK
