@@ -73,6 +73,7 @@ void frmmain::contextMenuEvent(QContextMenuEvent* event)
 void frmmain::switchPort(const QString& device)
 {
     const QString failure = instrument_.switchPort(device);
+    MqttPublisher::follow(mqtt_, instrument_, this); // the default device id names the port
     if (!failure.isEmpty())
         services_.messages.show(failure);
 }
