@@ -7,8 +7,8 @@
 // Assistant discovery describes the sensors and the alarms whose rules are
 // on. Nothing waits on the network: each login runs on a worker thread and
 // the connection then on the event loop, and what a reading or an alarm
-// event starts runs after the cycle or the click that made it is over. Qt Core and libmosquitto only, for the window
-// and the service alike.
+// event starts runs after the cycle or the click that made it is over. Qt
+// Core and libmosquitto only, for the window and the service alike.
 
 #include "alarms/alarm_rules.h"
 #include "mqtt/mqtt_session.h"

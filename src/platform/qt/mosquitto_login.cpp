@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <mosquitto.h>
 #include <mutex>
+#include <openssl/crypto.h>
 #include <optional>
 #include <poll.h>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -22,9 +24,12 @@ namespace {
 // the socket (not while the resolver or a blocking call holds it).
 constexpr int kSliceMs = 100;
 
+// Before libmosquitto initialises OpenSSL: without its clean-up at exit, a
+// worker left behind (still at a TLS handshake, or destroying its handle)
+// cannot find the library freed under it while the program ends.
 void initialiseLibrary()
 {
-    static const int initialised = mosquitto_lib_init();
+    static const int initialised = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) + mosquitto_lib_init();
     Q_UNUSED(initialised)
 }
 
@@ -183,7 +188,19 @@ std::unique_ptr<MosquittoLogin> MosquittoLogin::start(const MqttClientOptions& o
 {
     initialiseLibrary();
     auto shared = std::make_shared<Shared>();
-    std::thread(work, shared, options, receiver, std::move(done)).detach();
+    try {
+        std::thread(work, shared, options, receiver, done).detach();
+    } catch (const std::system_error& e) { // no thread to be had: a failed attempt, tried again later
+        const MqttCondition failure{MqttState::Unusable,
+                                    QStringLiteral("the MQTT client cannot start a thread: %1").arg(e.what())};
+        QMetaObject::invokeMethod(
+            receiver,
+            [shared, done, failure] {
+                if (!shared->abandoned)
+                    done(nullptr, failure);
+            },
+            Qt::QueuedConnection);
+    }
     return std::unique_ptr<MosquittoLogin>(new MosquittoLogin(std::move(shared)));
 }
 
