@@ -8,8 +8,8 @@ K-factor changed by SIGHUP, and two instances on one broker."""
 
 import argparse
 import datetime
-import os
 import json
+import os
 import re
 import signal
 import socket
@@ -35,13 +35,12 @@ class Service:
         self.config = os.path.join(folder, "tavelind.conf")
         with open(self.config, "w") as out:
             out.write(settings)
-        config = self.config
         self.stderr_path = os.path.join(folder, "tavelind.log")
         self.started = time.monotonic()
         state = self.state = os.path.join(folder, "state")
         subprocess.run(["rm", "-rf", state], check=True)
         self.process = subprocess.Popen(
-            [paths.tavelind, "--config", config, "--port", self.sim.device],
+            [paths.tavelind, "--config", self.config, "--port", self.sim.device],
             stdout=subprocess.DEVNULL, stderr=open(self.stderr_path, "wb"),
             env=dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
                      STATE_DIRECTORY=state, **(env or {})))
@@ -295,9 +294,8 @@ def case_two_instances(paths):
         check(len(clients) == 2 and not dropped, "the broker's log: %s" % (clients + dropped))
     finally:
         for service in services:
-            _end(service.sim.process)
             if service.process.poll() is None:
-                service.process.kill()
+                service.stop()
         if sub and sub.poll() is None:
             sub.terminate()
             sub.wait(10)
