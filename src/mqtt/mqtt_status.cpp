@@ -20,7 +20,9 @@ QString conditionText(const MqttStatusFacts& f)
                 .arg(f.endpoint);
         return QStringLiteral("connected to %1%2").arg(f.endpoint, f.tls ? QStringLiteral(" over TLS") : QString());
     case MqttState::LoginRefused:
-        return QStringLiteral("%1 refused the login (%2): check username and password_file").arg(f.endpoint, detail);
+        return QStringLiteral("%1 refused the login (%2): check username and the password (password_file or "
+                              "the mqtt-password credential)")
+            .arg(f.endpoint, detail);
     case MqttState::Refused:
         return QStringLiteral("%1 refused the connection (%2)").arg(f.endpoint, detail);
     case MqttState::TlsFailure:

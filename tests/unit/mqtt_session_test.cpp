@@ -359,8 +359,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "(insecure_skip_verify): encrypted, but whoever answers at that address is taken for the "
                    "broker"},
         StatusCase{"Login", MqttState::LoginRefused, "not authorised", true, false, 0,
-                   "MQTT: b:8883 refused the login (not authorised): check username and password_file; readings "
-                   "wait in the store"},
+                   "MQTT: b:8883 refused the login (not authorised): check username and the password "
+                   "(password_file or the mqtt-password credential); readings wait in the store"},
         StatusCase{"LostWithRetention", MqttState::Lost, "the broker stopped answering", false, false, 1234,
                    "MQTT: connection to b:8883 lost (the broker stopped answering); readings wait in the store; "
                    "1,234 readings left the store (retention) before they could be delivered"}),
