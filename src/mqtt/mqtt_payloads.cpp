@@ -26,8 +26,9 @@ struct SensorConfig {
 // Home Assistant's pairs: frequency in Hz and volume_flow_rate in L/min are
 // measurements; water in L is total_increasing for both counters, which
 // Home Assistant takes as a new cycle whenever they fall: the resettable
-// total falls only when it is reset, and the meter never does (each reading
-// counts at the K-factor it was taken at).
+// total falls at a Reset (and a little when K is raised, being the pulses
+// since the Reset at the K now in force, as displayed); the meter never
+// falls (each reading counts at the K-factor it was taken at).
 const SensorConfig kSensors[] = {
     {"frequency_hz", "Frequency", "frequency", "measurement", "Hz"},
     {"flow_l_min", "Flow rate", "volume_flow_rate", "measurement", "L/min"},
