@@ -186,7 +186,7 @@ int main(int argc, char* argv[])
     MqttSettings settings;
     settings.deviceId = QStringLiteral("bench");
     settings.discoveryPrefix.clear();
-    const MqttTopics topics = mqttTopics(settings, QString());
+    const MqttTopics topics = mqttTopics(settings, QString(), QString());
     MqttPump pump(
         [](const MqttCondition& c) {
             if (c.state != MqttState::Connecting && c.state != MqttState::Connected)
@@ -198,10 +198,10 @@ int main(int argc, char* argv[])
     SqliteReadingsStore* s = store.get();
     MqttOutbox outbox(
         *s, QStringLiteral("mqtt_state"), topics.state,
-        [s](std::int64_t seq, int max) {
+        [s, id = s->storeId()](std::int64_t seq, int max) {
             QVector<OutboxEntry> entries;
             for (const StoredReading& r : s->readingsAfter(seq, max))
-                entries.append({r.seq, stateJson(r, 6900.0)});
+                entries.append({r.seq, stateJson(r, 6900.0, id)});
             return entries;
         },
         client, 0);

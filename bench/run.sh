@@ -37,6 +37,10 @@
 #  - Service: tavelind on the simulator, logging a row a second to a file
 #    (from its settings file): RSS, PSS and CPU as for the window, beside the
 #    window's, and the time base from the simulator's record.
+#  - A slow resolver: tavelind with MQTT on a broker named by a host name
+#    ("localhost", nothing listening) while each name lookup takes 3 s (the
+#    slow-calls library from tests/support, by LD_PRELOAD): the longest gap
+#    between read commands over 30 s, from the simulator's record.
 #  - Alarm rules: bench/alarm-cost tells the alarm monitor of a reading and
 #    its tick a million times on the real counter, with every rule off and
 #    with all five on and nothing due; then one raise and one clear with
@@ -62,7 +66,7 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,54p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,58p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -70,7 +74,7 @@ done
 echo "bench: building (Release) in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target tavelin tavelind tavelin-sim cycle-latency trend-cost store-commit alarm-cost mqtt-replay \
-  reference-program >/dev/null
+  reference-program slow-calls >/dev/null
 
 mkdir -p "$work"
 xvfb_pid=""

@@ -14,7 +14,7 @@ packages=(
   at-spi2-core dbus python3-pyatspi python3-dbus
   dpkg-dev desktop-file-utils appstream lintian groff-base librsvg2-bin
   libsystemd-dev systemd
-  libmosquitto-dev mosquitto mosquitto-clients openssl
+  libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

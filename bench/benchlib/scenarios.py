@@ -253,6 +253,42 @@ def service(binary, sim_binary, work_dir, seconds, memory_after):
     return _sampling_figures(command_log, cpu_used, memory_after, memory, rows)
 
 
+def service_slow_lookup(binary, sim_binary, slow_calls, work_dir, seconds, lookup_ms=3000):
+    """tavelind sampling with MQTT on a broker named by a host name whose every
+    lookup takes lookup_ms (the slow-calls library) and that does not answer:
+    the gaps between read commands over `seconds`, from the simulator's
+    record."""
+    command_log = os.path.join(work_dir, "slow-lookup-read-commands.txt")
+    config = os.path.join(work_dir, "slow-lookup.conf")
+    if os.path.exists(command_log):
+        os.remove(command_log)
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()  # nothing listens there: each attempt looks the name up, then is refused
+    with open(config, "w") as out:
+        out.write("[mqtt]\nurl=mqtt://localhost:%d\n" % port)
+    sim = programs.Simulator(sim_binary, command_log=command_log)
+    try:
+        process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, "slow-lookup-state"),
+                                            LD_PRELOAD=slow_calls, TAVELIN_SLOW_LOOKUP_MS=str(lookup_ms)))
+        try:
+            time.sleep(seconds + 1.5)
+        finally:
+            status = programs.stop_process(process)
+    finally:
+        sim.stop()
+    if status != 0:
+        raise RuntimeError("tavelind ended with status %s" % status)
+    with open(command_log) as log:
+        arrivals = [int(line) / 1e6 for line in log if line.strip()]
+    gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
+    return {"commands": len(arrivals), "longest_gap_ms": max(gaps) * 1000.0, "lookup_ms": lookup_ms,
+            "seconds": seconds}
+
+
 class _Broker:
     """A mosquitto of the bench's own on a free loopback port, anonymous."""
 

@@ -7,6 +7,7 @@
 #include "platform/qt/mosquitto_client.h"
 #include "platform/qt/mqtt_pump.h"
 #include "platform/readings_store.h"
+#include "platform/serial_port.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
@@ -28,10 +29,18 @@ std::unique_ptr<MqttPublisher> MqttPublisher::attach(Instrument& instrument, Sta
     return std::unique_ptr<MqttPublisher>(new MqttPublisher(instrument, std::move(lines), parent));
 }
 
+QString MqttPublisher::deviceIdFor(Instrument& instrument)
+{
+    return effectiveDeviceId(instrument.settings().mqtt, QSysInfo::machineHostName(),
+                             portInstance(instrument.port().deviceName()));
+}
+
 void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, StatusLines lines,
                            QObject* parent)
 {
-    if (publisher && publisher->settings() == instrument.settings().mqtt) {
+    // The default device id names the port: another port is another device.
+    if (publisher && publisher->settings() == instrument.settings().mqtt
+        && publisher->deviceId() == deviceIdFor(instrument)) {
         publisher->followAlarms();
         return;
     }
@@ -40,23 +49,26 @@ void MqttPublisher::follow(std::unique_ptr<MqttPublisher>& publisher, Instrument
 }
 
 MqttPublisher::MqttPublisher(Instrument& instrument, StatusLines lines, QObject* parent)
-    : QObject(parent), instrument_(instrument), statusLines_(std::move(lines)), settings_(instrument.settings().mqtt)
+    : QObject(parent), instrument_(instrument), statusLines_(std::move(lines)), settings_(instrument.settings().mqtt),
+      deviceId_(deviceIdFor(instrument))
 {
     MqttEndpoint endpoint;
     QString reason;
     const bool usable = parseMqttUrl(settings_.url, &endpoint, &reason);
-    facts_.endpoint = usable ? endpointText(endpoint) : settings_.url;
+    const QString shownUrl = urlWithoutPassword(settings_.url);
+    facts_.endpoint = usable ? endpointText(endpoint) : shownUrl;
     facts_.tls = endpoint.tls;
     facts_.insecure = endpoint.tls && settings_.insecureSkipVerify;
     ReadingsStore* store = instrument_.store();
     if (!usable || !store || !store->isOpen()) {
         conditionChanged({MqttState::Unusable, usable ? QStringLiteral("readings are not published: there is no "
                                                                        "readings store to send them from")
-                                                      : QStringLiteral("the url %1 is %2").arg(settings_.url, reason)});
+                                                      : QStringLiteral("the url %1 is %2").arg(shownUrl, reason)});
         return;
     }
 
-    const MqttTopics topics = mqttTopics(settings_, QSysInfo::machineHostName());
+    const MqttTopics topics = mqttTopics(settings_, QSysInfo::machineHostName(),
+                                         portInstance(instrument_.port().deviceName()));
     pump_ = new MqttPump([this](const MqttCondition& condition) { conditionChanged(condition); },
                          [this] {
                              if (readings_ && readings_->lostToRetention() != facts_.lostToRetention)
@@ -66,11 +78,11 @@ MqttPublisher::MqttPublisher(Instrument& instrument, StatusLines lines, QObject*
     MosquittoClient::Options options{settings_, endpoint, topics.deviceId, topics.status};
     client_ = new MosquittoClient(options, *pump_, this);
     session_ = std::make_unique<MqttSession>(*client_, topics, QCoreApplication::applicationVersion());
-    auto readingsSource = [store, &instrument](std::int64_t seq, int maxEntries) {
+    auto readingsSource = [store, &instrument, storeId = store->storeId()](std::int64_t seq, int maxEntries) {
         QVector<OutboxEntry> entries;
         const double pulsesPerLiter = instrument.pulsesPerLiter();
         for (const StoredReading& reading : store->readingsAfter(seq, maxEntries))
-            entries.append({reading.seq, stateJson(reading, pulsesPerLiter)});
+            entries.append({reading.seq, stateJson(reading, pulsesPerLiter, storeId)});
         return entries;
     };
     // A store that never published before starts with the readings and the

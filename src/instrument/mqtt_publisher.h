@@ -5,10 +5,10 @@
 // in order, through broker outages and restarts of the program (up to the
 // store's retention); the status topic says online and offline; Home
 // Assistant discovery describes the sensors and the alarms whose rules are
-// on. Nothing waits on the network: the connection runs on the event loop,
-// and what a reading or an alarm event starts runs after the cycle or the
-// click that made it is over. Qt Core and libmosquitto only, for the window
-// and the service alike.
+// on. Nothing waits on the network: each login runs on a worker thread and
+// the connection then on the event loop, and what a reading or an alarm
+// event starts runs after the cycle or the click that made it is over. Qt
+// Core and libmosquitto only, for the window and the service alike.
 
 #include "alarms/alarm_rules.h"
 #include "mqtt/mqtt_session.h"
@@ -42,8 +42,9 @@ public:
     // Attaches a publisher on the instrument's [mqtt] settings; none while
     // their url is empty.
     static std::unique_ptr<MqttPublisher> attach(Instrument& instrument, StatusLines lines, QObject* parent = nullptr);
-    // Keeps publisher in step with the instrument's settings: made, remade or
-    // ended (offline published) as they say; discovery follows the alarms.
+    // Keeps publisher in step with the instrument's settings and port: made,
+    // remade (when they or the device id change) or ended (offline
+    // published) as they say; discovery follows the alarms.
     static void follow(std::unique_ptr<MqttPublisher>& publisher, Instrument& instrument, StatusLines lines,
                        QObject* parent);
 
@@ -51,6 +52,9 @@ public:
     ~MqttPublisher() override;
 
     const MqttSettings& settings() const { return settings_; }
+    // The client id and the topics' device level: device_id, else
+    // tavelin-<host>-<port name>.
+    const QString& deviceId() const { return deviceId_; }
     // The status line, also written to standard error whenever it changes.
     QString status() const { return status_; }
     // The status with the readings not yet delivered.
@@ -65,6 +69,7 @@ Q_SIGNALS:
 
 private:
     MqttPublisher(Instrument& instrument, StatusLines lines, QObject* parent);
+    static QString deviceIdFor(Instrument& instrument);
     void conditionChanged(const MqttCondition& condition);
     void updateStatus();
     void followAlarms();
@@ -75,6 +80,7 @@ private:
     Instrument& instrument_;
     StatusLines statusLines_;
     MqttSettings settings_;
+    QString deviceId_;
     MqttStatusFacts facts_;
     QString status_;
     MqttPump* pump_ = nullptr;

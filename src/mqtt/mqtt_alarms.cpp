@@ -44,9 +44,10 @@ QJsonObject binarySensorConfig(const MqttTopics& topics, const QJsonObject& devi
 
 } // namespace
 
-QByteArray alarmJson(const StoredAlarmEvent& event)
+QByteArray alarmJson(const StoredAlarmEvent& event, const QString& storeId)
 {
     const QJsonObject json{
+        {QStringLiteral("store_id"), storeId},
         {QStringLiteral("seq"), double(event.seq)},
         {QStringLiteral("ts"), QDateTime::fromMSecsSinceEpoch(event.utcMs, Qt::UTC).toString(Qt::ISODateWithMs)},
         {QStringLiteral("alarm"), event.alarm},
@@ -59,10 +60,10 @@ QByteArray alarmJson(const StoredAlarmEvent& event)
 
 MqttOutbox::Source alarmEventSource(ReadingsStore& store)
 {
-    return [&store](std::int64_t seq, int maxEntries) {
+    return [&store, storeId = store.storeId()](std::int64_t seq, int maxEntries) {
         QVector<OutboxEntry> entries;
         for (const StoredAlarmEvent& event : store.alarmEventsAfter(seq, maxEntries))
-            entries.append({event.seq, alarmJson(event)});
+            entries.append({event.seq, alarmJson(event, storeId)});
         return entries;
     };
 }

@@ -12,12 +12,12 @@ namespace tavelin {
 class ReadingsStore;
 struct StoredAlarmEvent;
 
-// {"alarm":"high_flow","event":"raised","seq":17,"threshold":2,
-//  "ts":"2026-12-09T02:16:05.123Z","value":2.5}: seq is the event's own in
-// the store, ts its UTC time.
-QByteArray alarmJson(const StoredAlarmEvent& event);
+// {"alarm":"high_flow","event":"raised","seq":17,"store_id":"4f0c...",
+//  "threshold":2,"ts":"2026-12-09T02:16:05.123Z","value":2.5}: seq is the
+// event's own in the store whose store_id it names, ts its UTC time.
+QByteArray alarmJson(const StoredAlarmEvent& event, const QString& storeId);
 
-// The store's alarm events after a seq, as the outbox takes them.
+// The store's alarm events after a seq, as the outbox takes them, naming the store.
 MqttOutbox::Source alarmEventSource(ReadingsStore& store);
 
 // A retained binary sensor config under <discovery_prefix>/binary_sensor/

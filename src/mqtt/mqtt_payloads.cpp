@@ -4,6 +4,7 @@
 #include "platform/readings_store.h"
 #include "sensor/flow_sampler.h"
 #include "sensor/sensor_constants.h"
+#include "sensor/store_recorder.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -23,12 +24,15 @@ struct SensorConfig {
 };
 
 // Home Assistant's pairs: frequency in Hz and volume_flow_rate in L/min are
-// measurements; water in L is a total, or total_increasing for the meter,
-// which never falls (a fall would be taken as a meter reset).
+// measurements; water in L is total_increasing for both counters, which
+// Home Assistant takes as a new cycle whenever they fall: the resettable
+// total falls at a Reset (and a little when K is raised, being the pulses
+// since the Reset at the K now in force, as displayed); the meter never
+// falls (each reading counts at the K-factor it was taken at).
 const SensorConfig kSensors[] = {
     {"frequency_hz", "Frequency", "frequency", "measurement", "Hz"},
     {"flow_l_min", "Flow rate", "volume_flow_rate", "measurement", "L/min"},
-    {"total_l", "Total", "water", "total", "L"},
+    {"total_l", "Total", "water", "total_increasing", "L"},
     {"meter_l", "Meter", "water", "total_increasing", "L"},
 };
 
@@ -39,11 +43,11 @@ QString latin(const char* text)
 
 } // namespace
 
-QByteArray stateJson(const StoredReading& reading, double pulsesPerLiter)
+QByteArray stateJson(const StoredReading& reading, double pulsesPerLiter, const QString& storeId)
 {
-    const double meterLiters =
-        roundHalfEven(double(reading.meterCentipulses) / 100.0 / pulsesPerLiter, sensor::kRoundedDecimals);
+    const double meterLiters = roundHalfEven(meterLitersOf(reading, pulsesPerLiter), sensor::kRoundedDecimals);
     const QJsonObject state{
+        {QStringLiteral("store_id"), storeId},
         {QStringLiteral("seq"), double(reading.seq)},
         {QStringLiteral("ts"), QDateTime::fromMSecsSinceEpoch(reading.utcMs, Qt::UTC).toString(Qt::ISODateWithMs)},
         {QStringLiteral("frequency_hz"), reading.frequency},

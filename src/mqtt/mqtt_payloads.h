@@ -12,11 +12,13 @@ namespace tavelin {
 struct MqttTopics;
 struct StoredReading;
 
-// {"seq":1234,"ts":"2026-12-09T02:16:05.123Z","frequency_hz":250,
-//  "flow_l_min":2.17,"total_l":13.5,"meter_l":1234.56}: ts is the reading's
-// own UTC time, total_l the total as displayed, meter_l the meter in liters
-// at pulsesPerLiter, to two decimals.
-QByteArray stateJson(const StoredReading& reading, double pulsesPerLiter);
+// {"store_id":"4f0c...","seq":1234,"ts":"2026-12-09T02:16:05.123Z",
+//  "frequency_hz":250,"flow_l_min":2.17,"total_l":13.5,"meter_l":1234.56}:
+// (store_id, seq) names the reading for good, ts is its own UTC time, total_l
+// the total as displayed, meter_l the meter in liters as the reading carries
+// it (each reading at its own K-factor; pulsesPerLiter for readings stored
+// before the K-factor was kept), to two decimals.
+QByteArray stateJson(const StoredReading& reading, double pulsesPerLiter, const QString& storeId);
 
 struct MqttMessage {
     QString topic;

@@ -14,12 +14,15 @@ QString conditionText(const MqttStatusFacts& f)
         return QStringLiteral("connecting to %1").arg(f.endpoint);
     case MqttState::Connected:
         if (f.insecure)
-            return QStringLiteral("connected to %1 over TLS WITHOUT checking the broker's certificate "
-                                  "(insecure_skip_verify)")
+            return QStringLiteral("connected to %1 over TLS WITHOUT checking the broker's certificate or host name "
+                                  "(insecure_skip_verify): encrypted, but whoever answers at that address is taken "
+                                  "for the broker")
                 .arg(f.endpoint);
         return QStringLiteral("connected to %1%2").arg(f.endpoint, f.tls ? QStringLiteral(" over TLS") : QString());
     case MqttState::LoginRefused:
-        return QStringLiteral("%1 refused the login (%2): check username and password_file").arg(f.endpoint, detail);
+        return QStringLiteral("%1 refused the login (%2): check username and the password (password_file or "
+                              "the mqtt-password credential)")
+            .arg(f.endpoint, detail);
     case MqttState::Refused:
         return QStringLiteral("%1 refused the connection (%2)").arg(f.endpoint, detail);
     case MqttState::TlsFailure:

@@ -13,11 +13,12 @@ struct MqttStatusFacts {
     MqttCondition condition;
     QString endpoint;           // "broker.example:8883"
     bool tls = false;
-    bool insecure = false;      // TLS without checking the broker's certificate
+    bool insecure = false;      // TLS taking any certificate, for any host name
     std::int64_t lostToRetention = 0;
 };
 
-// "MQTT: connected to broker:8883 over TLS", "MQTT: broker:1883 refused the
+// "MQTT: connected to broker:8883 over TLS" (its certificate and host name
+// checked), "MQTT: broker:1883 refused the
 // login (wrong user name or password); readings wait in the store"...
 QString mqttStatusText(const MqttStatusFacts& facts);
 

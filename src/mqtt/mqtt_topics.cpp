@@ -4,10 +4,10 @@
 
 namespace tavelin {
 
-MqttTopics mqttTopics(const MqttSettings& settings, const QString& hostName)
+MqttTopics mqttTopics(const MqttSettings& settings, const QString& hostName, const QString& instance)
 {
     MqttTopics topics;
-    topics.deviceId = effectiveDeviceId(settings, hostName);
+    topics.deviceId = effectiveDeviceId(settings, hostName, instance);
     const QString base = settings.topicPrefix + QLatin1Char('/') + topics.deviceId + QLatin1Char('/');
     topics.state = base + QStringLiteral("state");
     topics.status = base + QStringLiteral("status");

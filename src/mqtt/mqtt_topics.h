@@ -8,7 +8,7 @@ namespace tavelin {
 struct MqttSettings;
 
 struct MqttTopics {
-    QString deviceId;
+    QString deviceId;        // also the client id: one per instance
     QString state;           // <topic_prefix>/<device_id>/state
     QString status;          // <topic_prefix>/<device_id>/status: online, offline
     QString alarm;           // <topic_prefix>/<device_id>/alarm
@@ -16,6 +16,7 @@ struct MqttTopics {
     QString discoveryStatus; // <discovery_prefix>/status; empty without discovery
 };
 
-MqttTopics mqttTopics(const MqttSettings& settings, const QString& hostName);
+// For the instrument on the port instance (its device's base name) of hostName.
+MqttTopics mqttTopics(const MqttSettings& settings, const QString& hostName, const QString& instance);
 
 } // namespace tavelin

@@ -9,7 +9,7 @@ namespace tavelin {
 
 struct MqttSettings {
     QString url;                       // mqtt://host[:port] or mqtts://host[:port]; empty: off
-    QString deviceId;                  // empty: tavelin- and the host name
+    QString deviceId;                  // empty: tavelin-<host name>-<port name>
     QString topicPrefix = QStringLiteral("tavelin");
     QString username;
     QString passwordFile;
@@ -33,15 +33,25 @@ struct MqttEndpoint {
 // The endpoint of url; false with *reason set when it is not an MQTT address.
 bool parseMqttUrl(const QString& url, MqttEndpoint* endpoint, QString* reason);
 
+// url as it may be shown: the password of a user:password@ in it replaced by
+// ***, however it is written (with @, / or : inside, percent-encoded, before
+// an IPv6 host, without a scheme).
+QString urlWithoutPassword(const QString& url);
+
 // "host:port", "[::1]:1883".
 QString endpointText(const MqttEndpoint& endpoint);
 
-// tavelin- and the host name lowered, keeping only [a-z0-9_-]; "tavelin"
-// without a usable host name.
-QString defaultDeviceId(const QString& hostName);
+// tavelin-<host name>-<instance>, each part lowered keeping only
+// [a-z0-9_-]; a part left empty is left out ("tavelin" with neither), so
+// that two instances on one host never share an id.
+QString defaultDeviceId(const QString& hostName, const QString& instance);
 
-// The device id in use: the setting, else defaultDeviceId(hostName).
-QString effectiveDeviceId(const MqttSettings& settings, const QString& hostName);
+// The instance a device id names: the base name of the port's device path
+// ("/dev/ttyUSB0": "ttyUSB0", a /dev/serial/by-id/ link its own name).
+QString portInstance(const QString& devicePath);
+
+// The device id in use: the setting, else defaultDeviceId(hostName, instance).
+QString effectiveDeviceId(const MqttSettings& settings, const QString& hostName, const QString& instance);
 
 // Why a device id, topic prefix or discovery prefix cannot be used; empty
 // when it can.

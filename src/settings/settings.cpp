@@ -2,12 +2,13 @@
 
 #include "settings/setting_readers.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QPair>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <cmath>
+#include <functional>
 
 namespace tavelin {
 
@@ -73,11 +74,21 @@ void readTextSetting(const QMap<QString, QString>& values, const char* key, Chec
 
 const auto kAnyText = [](const QString&) { return QString(); };
 
-// An address with a password in it is never repeated whole.
-QString withoutPassword(QString url)
+// The password goes in the file that password_file names: a value that is
+// not a path may be the password itself, so it is never repeated.
+QString passwordFileProblem(const QString& path)
 {
-    static const QRegularExpression password(QStringLiteral("(://[^/@]*:)[^/@]*@"));
-    return url.replace(password, QStringLiteral("\\1***@"));
+    return path.isEmpty() || QDir::isAbsolutePath(path)
+               ? QString()
+               : QStringLiteral("not an absolute path (name the file that holds the password: the password itself "
+                                "never goes in the settings)");
+}
+
+// The value of the last problem, if one was added since before, as it may be shown.
+void maskLastValue(QVector<SettingsProblem>* problems, int before, const std::function<QString(const QString&)>& mask)
+{
+    if (problems && problems->size() > before)
+        problems->last().value = mask(problems->last().value);
 }
 
 void readMqttSettings(const QMap<QString, QString>& values, MqttSettings* mqtt, QVector<SettingsProblem>* problems)
@@ -91,14 +102,15 @@ void readMqttSettings(const QMap<QString, QString>& values, MqttSettings* mqtt, 
             return url.isEmpty() || parseMqttUrl(url, &endpoint, &reason) ? QString() : reason;
         },
         &mqtt->url, problems);
-    if (problems && problems->size() > before)
-        problems->last().value = withoutPassword(problems->last().value);
+    maskLastValue(problems, before, urlWithoutPassword);
     readTextSetting(values, settings_key::mqttDeviceId, deviceIdProblem, &mqtt->deviceId, problems);
     readTextSetting(
         values, settings_key::mqttTopicPrefix, [](const QString& p) { return topicPrefixProblem(p, false); },
         &mqtt->topicPrefix, problems);
     readTextSetting(values, settings_key::mqttUsername, kAnyText, &mqtt->username, problems);
-    readTextSetting(values, settings_key::mqttPasswordFile, kAnyText, &mqtt->passwordFile, problems);
+    const int beforePasswordFile = problems ? problems->size() : 0;
+    readTextSetting(values, settings_key::mqttPasswordFile, passwordFileProblem, &mqtt->passwordFile, problems);
+    maskLastValue(problems, beforePasswordFile, [](const QString&) { return QStringLiteral("***"); });
     readTextSetting(values, settings_key::mqttCaFile, kAnyText, &mqtt->caFile, problems);
     readTextSetting(values, settings_key::mqttCertFile, kAnyText, &mqtt->certFile, problems);
     readTextSetting(values, settings_key::mqttKeyFile, kAnyText, &mqtt->keyFile, problems);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """MQTT end to end: the real tavelin, sampling the simulator, publishes to a
 real mosquitto that the test starts on free loopback ports (a plain and a TLS
-listener, logins from a password file, persistence saved every second, a CA
-and a server certificate made with openssl now), read with mosquitto_sub in
+listener, and a TLS listener whose certificate no authority signed, logins
+from a password file, persistence saved every second, a CA and the server
+certificates made with openssl now), read with mosquitto_sub in
 a persistent session at QoS 1. Every row ends with every seq from the first
 to the last stored reading (or alarm event) received at least once,
 increasing within each connection; every broker started is ended, also on
@@ -57,8 +58,9 @@ class Broker:
     def __init__(self, work):
         self.folder = os.path.join(work, "broker")
         os.makedirs(os.path.join(self.folder, "data"), exist_ok=True)
-        self.plain, self.tls = free_port(), free_port()
+        self.plain, self.tls, self.self_signed = free_port(), free_port(), free_port()
         self.ca_key, self.ca = make_ca(self.folder, "test-ca")
+        self_signed_key, self_signed_crt = make_ca(self.folder, "self-signed")
         _, self.other_ca = make_ca(self.folder, "other-ca")
         server_key, csr = os.path.join(self.folder, "server.key"), os.path.join(self.folder, "server.csr")
         self.server_crt = os.path.join(self.folder, "server.crt")
@@ -80,7 +82,9 @@ class Broker:
                 "log_dest file " + os.path.join(self.folder, "mosquitto.log"),
                 "listener %d 127.0.0.1" % self.plain,
                 "listener %d 127.0.0.1" % self.tls, "cafile " + self.ca, "certfile " + self.server_crt,
-                "keyfile " + server_key, ""]))
+                "keyfile " + server_key,
+                "listener %d 127.0.0.1" % self.self_signed, "cafile " + self.ca, "certfile " + self_signed_crt,
+                "keyfile " + self_signed_key, ""]))
         self.process = None
         self.starts = 0
 
@@ -145,10 +149,10 @@ def retained(broker, topic, count):
     return [tuple(line.split(" ", 1)) for line in out.splitlines() if " " in line]
 
 
-def write_config(work, broker, tls=True, ca=None, password_file=None, sections=""):
+def write_config(work, broker, tls=True, ca=None, password_file=None, sections="", url=None):
     folder = os.path.join(work, "config", "tavelin")
     os.makedirs(folder, exist_ok=True)
-    url = "mqtts://127.0.0.1:%d" % broker.tls if tls else "mqtt://127.0.0.1:%d" % broker.plain
+    url = url or ("mqtts://127.0.0.1:%d" % broker.tls if tls else "mqtt://127.0.0.1:%d" % broker.plain)
     with open(os.path.join(folder, "tavelin.conf"), "w") as f:
         f.write("[mqtt]\nurl=%s\ndevice_id=%s\nusername=%s\npassword_file=%s\nca_file=%s\n"
                 % (url, DEVICE, USER, password_file, ca or broker.ca) + sections)
@@ -185,9 +189,10 @@ def stored_alarm_events(s):
     """The store's alarm events, each as the message the program publishes for it."""
     path = os.path.join(s.state_dir, "tavelin", "readings.db")
     with sqlite3.connect("file:%s?mode=ro" % path, uri=True) as db:
+        store_id = db.execute("SELECT value FROM store_info WHERE key = 'store_id'").fetchone()[0]
         rows = db.execute("SELECT seq, utc_ms, alarm, event, value, threshold FROM alarm_events ORDER BY seq")
         return [{"seq": seq, "ts": time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(ms // 1000)) + ".%03dZ" % (ms % 1000),
-                 "alarm": alarm, "event": event, "value": value, "threshold": threshold}
+                 "alarm": alarm, "event": event, "value": value, "threshold": threshold, "store_id": store_id}
                 for seq, ms, alarm, event, value, threshold in rows]
 
 
@@ -229,7 +234,8 @@ def case_consecutive(paths, broker):
             seqs, _ = stop_and_check_delivery(s, sub, broker)
             check(seqs == list(range(1, len(seqs) + 1)), "seq not consecutive: %s" % seqs)
             state = sub.payloads()[-1]
-            check(sorted(state) == ["flow_l_min", "frequency_hz", "meter_l", "seq", "total_l", "ts"], state)
+            check(sorted(state) == ["flow_l_min", "frequency_hz", "meter_l", "seq", "store_id", "total_l", "ts"], state)
+            check(len({p["store_id"] for p in sub.payloads()}) == 1 and len(state["store_id"]) == 36, state)
             check(state["frequency_hz"] == 250 and state["flow_l_min"] == 2.17, state)
             check(state["ts"].endswith("Z") and len(state["ts"]) == 24, state)
             check(s.terminate() == 0, "tavelin did not end cleanly")
@@ -360,6 +366,31 @@ def case_wrong_ca(paths, broker):
                 f.write(right.read())
             wait_status(s, "over TLS", 40)
             stop_and_check_delivery(s, sub, broker)
+    finally:
+        sub.end()
+
+
+def case_self_signed(paths, broker):
+    """A broker whose certificate no authority signed: refused as such, taken
+    with insecure_skip_verify, which the status line says."""
+    url = "mqtts://127.0.0.1:%d" % broker.self_signed
+    password_file = write_password(paths.work, PASSWORD)
+    write_config(paths.work, broker, password_file=password_file, url=url)
+    sub = Subscriber(broker, paths.work, STATE_TOPIC)
+    try:
+        with Session(paths, sim_args=["--constant", "250"]) as s:
+            wait_status(s, "TLS failure with 127.0.0.1:%d (certificate verify failed)" % broker.self_signed)
+            check(status_count(s, "MQTT: connected to") == 0, "connected to a broker no authority vouches for")
+            check(s.terminate() == 0, "tavelin did not end cleanly")
+        write_config(paths.work, broker, password_file=password_file, url=url,
+                     sections="insecure_skip_verify=true\n")
+        with Session(paths, sim_args=["--constant", "250"], keep_state=True) as s:
+            wait_status(s, "MQTT: connected to 127.0.0.1:%d over TLS WITHOUT checking the broker's certificate "
+                           "or host name" % broker.self_signed)
+            start_sampling(s)
+            time.sleep(4)
+            stop_and_check_delivery(s, sub, broker)
+            check(s.terminate() == 0, "tavelin did not end cleanly")
     finally:
         sub.end()
 

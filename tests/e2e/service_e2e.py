@@ -3,10 +3,14 @@
 log file's bytes, sd_notify on a socket the test owns, SIGHUP after logrotate
 moved the file away, SIGTERM with whole rows, log writes refused for a while
 and taken again, a silent module that writes a line a minute instead of a
-line a second, an alarm and its rule taken away, and the libraries it loads."""
+line a second, an alarm and its rule taken away, the libraries it loads, the
+state folder held by one program, and MQTT: a slow resolver (an LD_PRELOAD
+library that sleeps in getaddrinfo), a K-factor changed by SIGHUP, and two
+instances on one broker."""
 
 import argparse
 import datetime
+import json
 import os
 import re
 import resource
@@ -23,18 +27,21 @@ from harness import Simulator, _end, check, parse_args, wait_until
 
 class Service:
     """tavelind on a simulator, with a settings file of the test's and its
-    stderr (the journal's lines) in work/tavelind.log."""
+    stderr (the journal's lines) in work/tavelind.log; a named instance keeps
+    all of its files in work/<name>/."""
 
-    def __init__(self, paths, sim_args, settings, env=None, state="state", preexec=None):
+    def __init__(self, paths, sim_args, settings, env=None, name=None, state="state", preexec=None):
         self.paths = paths
-        self.sim = Simulator(paths.sim, sim_args, paths.work)
-        self.config = os.path.join(paths.work, "tavelind.conf")
+        folder = os.path.join(paths.work, name) if name else paths.work
+        os.makedirs(folder, exist_ok=True)
+        self.sim = Simulator(paths.sim, sim_args, folder)
+        self.config = os.path.join(folder, "tavelind.conf")
         with open(self.config, "w") as out:
             out.write(settings)
-        self.stderr_path = os.path.join(paths.work, "tavelind.log")
+        self.stderr_path = os.path.join(folder, "tavelind.log")
         self.started = time.monotonic()
-        self.state = os.path.join(paths.work, state)
-        subprocess.run(["rm", "-rf", os.path.join(paths.work, "state")], check=True)
+        self.state = os.path.join(folder, state)
+        subprocess.run(["rm", "-rf", os.path.join(folder, "state")], check=True)
         self.env = dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
                         STATE_DIRECTORY=self.state, **(env or {}))
         self.process = subprocess.Popen(
@@ -50,6 +57,10 @@ class Service:
     def journal(self):
         with open(self.stderr_path, errors="replace") as log:
             return log.read().splitlines()
+
+    def stored_seqs(self):
+        with sqlite3.connect("file:%s?mode=ro" % os.path.join(self.state, "readings.db"), uri=True) as db:
+            return [seq for seq, in db.execute("SELECT seq FROM readings ORDER BY seq")]
 
 
 def log_settings(path, mode="overwrite"):
@@ -286,6 +297,113 @@ def case_libraries(paths):
     check(not found, "tavelind loads %s" % found)
 
 
+def case_slow_lookup(paths):
+    """The broker named by a host name whose every lookup takes 3 s, and down;
+    halfway, a reload while a lookup runs: the read commands keep their
+    second and every reading is stored."""
+    from mqtt_e2e import free_port
+    settings = "[mqtt]\nurl=mqtt://localhost:%d\n"
+    service = Service(paths, ["--constant", "250"], settings % free_port(),
+                      env={"LD_PRELOAD": paths.slow_calls, "TAVELIN_SLOW_LOOKUP_MS": "3000"})
+    time.sleep(10)
+    with open(service.config, "w") as out:
+        out.write(settings % free_port())
+    service.process.send_signal(signal.SIGHUP)
+    time.sleep(10.5)
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    times = service.sim.command_times()
+    gaps = [b - a for a, b in zip(times, times[1:])]
+    print("%d read commands, longest gap %.3f s" % (len(times), max(gaps)))
+    check(len(times) >= 19 and max(gaps) <= 1.2, "%d read commands, gaps %s" % (len(times), gaps))
+    stored = service.stored_seqs()
+    check(stored == list(range(1, len(stored) + 1)) and len(times) - len(stored) <= 1,
+          "%d readings stored for %d read commands" % (len(stored), len(times)))
+    tried = [line for line in service.journal() if "MQTT: cannot reach localhost:" in line]
+    check(len(tried) >= 2, "the broker's name was not looked up and tried: %s" % service.journal())
+
+
+def case_mqtt_k_change(paths):
+    """A K-factor change by SIGHUP (6900 to 7000) after some 60 000 Hz readings:
+    the published meter never falls."""
+    from mqtt_e2e import PASSWORD, STATE_TOPIC, USER, DEVICE, Broker, Subscriber, write_password
+    subprocess.run(["rm", "-rf", os.path.join(paths.work, "broker")], check=True)
+    broker = Broker(paths.work)
+    sub = None
+    try:
+        broker.start()
+        sub = Subscriber(broker, paths.work, STATE_TOPIC)
+        settings = "[sensor]\npulses_per_liter=%d\n[mqtt]\nurl=mqtt://127.0.0.1:%d\ndevice_id=%s\nusername=%s\n" \
+                   "password_file=%s\n"
+        password_file = write_password(paths.work, PASSWORD)
+        # Some 26 L in three readings, then 0.036 L a reading: a meter at the new
+        # K would fall by 0.38 L.
+        service = Service(paths, ["--list", ",".join(["60000"] * 3 + ["250"] * 30)],
+                          settings % (6900, broker.plain, DEVICE, USER, password_file))
+        wait_until(lambda: len(sub.payloads()) >= 5, 15.0, "five readings at the subscriber")
+        with open(service.config, "w") as out:
+            out.write(settings % (7000, broker.plain, DEVICE, USER, password_file))
+        service.process.send_signal(signal.SIGHUP)
+        wait_until(lambda: any(p["flow_l_min"] == 2.14 for p in sub.payloads()), 10.0, "a reading at K 7000")
+        time.sleep(2)
+        check(service.stop() == 0, "tavelind did not end with status 0")
+        by_seq = {p["seq"]: p for p in sub.payloads()}
+        meters = [by_seq[seq]["meter_l"] for seq in sorted(by_seq)]
+        print("meter_l across the change: %s" % meters)
+        check(all(b >= a for a, b in zip(meters, meters[1:])), "the meter fell: %s" % meters)
+        check(any(p["flow_l_min"] == 2.17 for p in by_seq.values()), "no reading at K 6900")
+    finally:
+        if sub:
+            sub.end()
+        broker.end()
+
+
+def case_two_instances(paths):
+    """Two services with one settings text (no device_id) on one broker: a
+    device id each, each one's seq consecutive on its own topic, and no
+    connection of one taken over by the other."""
+    from mqtt_e2e import PASSWORD, USER, Broker, write_password
+    subprocess.run(["rm", "-rf", os.path.join(paths.work, "broker")], check=True)
+    broker = Broker(paths.work)
+    services, sub = [], None
+    try:
+        broker.start()
+        received = os.path.join(paths.work, "states.txt")
+        with open(received, "wb") as out:
+            sub = subprocess.Popen(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(broker.plain), "-u", USER, "-P",
+                                    PASSWORD, "-q", "1", "-v", "-t", "tavelin/+/state"], stdout=out,
+                                   stderr=subprocess.DEVNULL)
+        settings = "[mqtt]\nurl=mqtt://127.0.0.1:%d\nusername=%s\npassword_file=%s\n" % (
+            broker.plain, USER, write_password(paths.work, PASSWORD))
+        services = [Service(paths, ["--constant", "250"], settings, name=name) for name in ("a", "b")]
+        time.sleep(6.5)
+        with open(os.path.join(broker.folder, "mosquitto.log"), errors="replace") as log:
+            broker_log = log.read().splitlines()
+        for service in services:
+            check(service.stop() == 0, "tavelind did not end with status 0")
+        time.sleep(1)
+        seqs = {}
+        with open(received) as lines:
+            for line in lines:
+                topic, payload = line.split(" ", 1)
+                seqs.setdefault(topic, []).append(json.loads(payload)["seq"])
+        print("topics: %s" % {topic: len(s) for topic, s in seqs.items()})
+        check(len(seqs) == 2, "topics %s" % sorted(seqs))
+        for topic, numbers in seqs.items():
+            check(len(numbers) >= 4 and numbers == list(range(1, len(numbers) + 1)), "%s: %s" % (topic, numbers))
+        clients = [line for line in broker_log if "New client connected" in line and " as tavelin-" in line]
+        dropped = [line for line in broker_log if re.search(r"already connected|disconnect|closed its connection",
+                                                           line)]
+        check(len(clients) == 2 and not dropped, "the broker's log: %s" % (clients + dropped))
+    finally:
+        for service in services:
+            if service.process.poll() is None:
+                service.stop()
+        if sub and sub.poll() is None:
+            sub.terminate()
+            sub.wait(10)
+        broker.end()
+
+
 CASES = {name[len("case_"):]: case for name, case in globals().items() if name.startswith("case_")}
 
 
@@ -293,10 +411,12 @@ def main():
     parser = argparse.ArgumentParser(add_help=False, allow_abbrev=False)
     parser.add_argument("--case", required=True, choices=sorted(CASES))
     parser.add_argument("--tavelind", required=True)
+    parser.add_argument("--slow-calls", required=True, help="the LD_PRELOAD library that slows lookups")
     known, rest = parser.parse_known_args()
     sys.argv = sys.argv[:1] + rest
     paths = parse_args(__doc__)
     paths.tavelind = known.tavelind
+    paths.slow_calls = known.slow_calls
     CASES[known.case](paths)
     print("service %s: passed" % known.case)
 

@@ -273,6 +273,12 @@ TEST(MainWindow, ContextMenuTellsHowMqttStandsOnlyWhileABrokerIsSet)
     EXPECT_TRUE(QTest::qWaitFor([&] { return on.w->mqtt()->status().contains(QLatin1String("cannot reach")); }, 5000));
     EXPECT_EQ(menuLine(on).toStdString(),
               "MQTT: cannot reach 127.0.0.1:1 (Connection refused); readings wait in the store; 1 reading to deliver");
+
+    // The default device id names the port: another port, another client and topics.
+    const QString device = on.w->mqtt()->deviceId();
+    on.w->switchPort(QStringLiteral("/dev/ttyUSB7"));
+    EXPECT_TRUE(on.w->mqtt()->deviceId().endsWith(QLatin1String("-ttyusb7"))) << on.w->mqtt()->deviceId().toStdString();
+    EXPECT_NE(on.w->mqtt()->deviceId(), device);
 }
 
 TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)

@@ -1,5 +1,6 @@
 // The broker password from its file: the first line alone, and a file that
-// others can read refused with the command that fixes it.
+// others can read refused with the command that fixes it; without a file,
+// from the service's systemd credential, by the same rules.
 #include "platform/qt/mqtt_password_file.h"
 
 #include <gtest/gtest.h>
@@ -66,5 +67,64 @@ INSTANTIATE_TEST_SUITE_P(
                       PasswordCase{"Missing", nullptr, 0, false, "",
                                    "the password file {file} cannot be read: No such file or directory"}),
     [](const ::testing::TestParamInfo<PasswordCase>& info) { return std::string(info.param.name); });
+
+struct CredentialCase {
+    const char* name;
+    const char* file;       // password_file's contents; nullptr: password_file not set
+    const char* credential; // mqtt-password's contents; nullptr: none given
+    mode_t credentialMode;
+    bool directory;         // $CREDENTIALS_DIRECTORY set
+    bool usable;
+    const char* password;
+    const char* problem;    // {credential} for the credential's path
+};
+
+class BrokerPassword : public ::testing::TestWithParam<CredentialCase> {};
+
+TEST_P(BrokerPassword, ThePasswordFileElseTheCredentialEmptyMeaningNone)
+{
+    const CredentialCase& c = GetParam();
+    QTemporaryDir dir;
+    const auto write = [](const QString& path, const char* contents, mode_t mode) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        file.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+    };
+    const QString file = c.file ? dir.filePath(QStringLiteral("password")) : QString();
+    if (c.file)
+        write(file, c.file, 0600);
+    const QString credential = dir.filePath(QLatin1String(kPasswordCredential));
+    if (c.credential)
+        write(credential, c.credential, c.credentialMode);
+    if (c.directory)
+        qputenv("CREDENTIALS_DIRECTORY", QFile::encodeName(dir.path()));
+    else
+        qunsetenv("CREDENTIALS_DIRECTORY");
+    QByteArray password("untouched");
+    QString problem;
+    EXPECT_EQ(readBrokerPassword(file, &password, &problem), c.usable);
+    qunsetenv("CREDENTIALS_DIRECTORY");
+    if (c.usable) {
+        EXPECT_EQ(password.toStdString(), c.password);
+        return;
+    }
+    std::string expected = c.problem;
+    expected.replace(expected.find("{credential}"), 12, credential.toStdString());
+    EXPECT_EQ(problem.toStdString().substr(0, expected.size()), expected);
+    EXPECT_EQ(problem.indexOf(QStringLiteral("s3cret")), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, BrokerPassword,
+    ::testing::Values(CredentialCase{"FileBeforeCredential", "s3cret\n", "other\n", 0400, true, true, "s3cret", ""},
+                      CredentialCase{"Credential", nullptr, "s3cret\n", 0400, true, true, "s3cret", ""},
+                      CredentialCase{"EmptyCredentialIsNone", nullptr, "", 0400, true, true, "", ""},
+                      CredentialCase{"NoCredentialIsNone", nullptr, nullptr, 0, true, true, "", ""},
+                      CredentialCase{"NoDirectoryIsNone", nullptr, "s3cret\n", 0400, false, true, "", ""},
+                      CredentialCase{"SharedCredential", nullptr, "s3cret\n", 0440, true, false, "",
+                                     "the password file {credential} can be read by others than its owner"}),
+    [](const ::testing::TestParamInfo<CredentialCase>& info) { return std::string(info.param.name); });
 
 } // namespace

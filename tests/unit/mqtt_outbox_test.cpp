@@ -63,7 +63,7 @@ struct OutboxRig {
         MqttOutbox::Source readings = [this](std::int64_t seq, int max) {
             QVector<OutboxEntry> entries;
             for (const StoredReading& r : store.readingsAfter(seq, max))
-                entries.append({r.seq, stateJson(r, 6900.0)});
+                entries.append({r.seq, stateJson(r, 6900.0, store.storeId())});
             return entries;
         };
         outbox = std::make_unique<MqttOutbox>(store, alarms ? kAlarms : kReadings, kTopic,

@@ -36,8 +36,10 @@ MqttTopics topicsFor(const char* discoveryPrefix)
     settings.deviceId = QStringLiteral("line-2");
     settings.topicPrefix = QStringLiteral("plant/flow");
     settings.discoveryPrefix = QString::fromLatin1(discoveryPrefix);
-    return mqttTopics(settings, QStringLiteral("ignored"));
+    return mqttTopics(settings, QStringLiteral("ignored"), QStringLiteral("ignored"));
 }
+
+const QString kStoreId = QStringLiteral("4f0c6f4e-1b5a-4c55-9d0e-2a7c1e9b3d21");
 
 std::vector<std::string> topicsOf(const FakeMqttConnection& c)
 {
@@ -189,7 +191,7 @@ TEST(MqttSession, ReadingsFollowTheStatusAndAcknowledgementsReachTheOutbox)
         [&store](std::int64_t seq, int max) {
             QVector<OutboxEntry> entries;
             for (const StoredReading& r : store.readingsAfter(seq, max))
-                entries.append({r.seq, stateJson(r, 6900)});
+                entries.append({r.seq, stateJson(r, 6900, kStoreId)});
             return entries;
         },
         connection, 0);
@@ -208,14 +210,46 @@ TEST(MqttSession, ReadingsFollowTheStatusAndAcknowledgementsReachTheOutbox)
 
 // --- payloads ------------------------------------------------------------------
 
-TEST(MqttPayloads, StateIsTheStoredReadingWithItsOwnTimeAndTheMeterInLiters)
+TEST(MqttPayloads, StateIsTheStoredReadingWithItsStoreItsOwnTimeAndTheMeterInLiters)
 {
     StoredReading reading{1234, 1796782565123, 250, 2.17, 93150, 13.5, 851847000};
-    EXPECT_EQ(stateJson(reading, 6900).toStdString(),
+    EXPECT_EQ(stateJson(reading, 6900, kStoreId).toStdString(),
               "{\"flow_l_min\":2.17,\"frequency_hz\":250,\"meter_l\":1234.56,\"seq\":1234,"
-              "\"total_l\":13.5,\"ts\":\"2026-12-09T02:16:05.123Z\"}");
+              "\"store_id\":\"4f0c6f4e-1b5a-4c55-9d0e-2a7c1e9b3d21\",\"total_l\":13.5,"
+              "\"ts\":\"2026-12-09T02:16:05.123Z\"}");
     reading.seq = 9007199254740000; // far beyond a day's readings, still exact
-    EXPECT_EQ(QJsonDocument::fromJson(stateJson(reading, 6900)).object().value("seq").toDouble(), 9007199254740000.0);
+    EXPECT_EQ(QJsonDocument::fromJson(stateJson(reading, 6900, kStoreId)).object().value("seq").toDouble(),
+              9007199254740000.0);
+}
+
+// Readings taken at 6900, then at 7000 (the store keeps each one's K and its
+// meter summed at each K), published after K became 7000: the meter never
+// falls. A reading stored before K was kept falls back to the K in force.
+TEST(MqttPayloads, TheMeterIsEachReadingsOwnAndNeverFallsWhenKChanges)
+{
+    struct Row {
+        double readingK;   // 0: stored before the K-factor was kept
+        double meterLiters;
+        std::int64_t meterCentipulses;
+        double meterL;     // published at the K now in force, 7000
+    };
+    const Row rows[] = {{0, 0, 6900 * 100 * 10, 9.86}, // 10 L at 6900, read at 7000
+                        {6900, 10.0, 6900 * 100 * 10, 10.0},
+                        {6900, 10.036, 6925 * 100 * 10, 10.04},
+                        {7000, 10.07, 6950 * 100 * 10, 10.07},
+                        {7000, 10.107, 6975 * 100 * 10, 10.11}};
+    double last = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.meterLiters);
+        StoredReading reading{1, 0, 250, 2.14, 0, 0, row.meterCentipulses, row.readingK, row.meterLiters};
+        const double meter =
+            QJsonDocument::fromJson(stateJson(reading, 7000, kStoreId)).object().value("meter_l").toDouble();
+        EXPECT_DOUBLE_EQ(meter, row.meterL);
+        if (row.readingK > 0) {
+            EXPECT_GE(meter, last);
+        }
+        last = meter;
+    }
 }
 
 TEST(MqttPayloads, DiscoveryKeepsToHomeAssistantsPairsAndPointsAtTheStateAndStatus)
@@ -227,7 +261,11 @@ TEST(MqttPayloads, DiscoveryKeepsToHomeAssistantsPairsAndPointsAtTheStateAndStat
         {"water", "total_increasing", "L"},
     };
     const MqttTopics topics = topicsFor("ha");
-    const QByteArray state = stateJson(StoredReading{7, 0, 250, 2.17, 0, 13.5, 100}, 6900);
+    const QByteArray state = stateJson(StoredReading{7, 0, 250, 2.17, 0, 13.5, 100}, 6900, kStoreId);
+    // A resettable total falls only at a reset, which Home Assistant takes
+    // for a new cycle; the meter never falls.
+    const QMap<QString, QString> stateClasses = {{"frequency_hz", "measurement"}, {"flow_l_min", "measurement"},
+                                                 {"total_l", "total_increasing"}, {"meter_l", "total_increasing"}};
     const QJsonObject stateKeys = QJsonDocument::fromJson(state).object();
     std::set<std::string> uniqueIds;
     for (const MqttMessage& message : discoveryMessages(topics, QStringLiteral("1.2.3"))) {
@@ -240,6 +278,7 @@ TEST(MqttPayloads, DiscoveryKeepsToHomeAssistantsPairsAndPointsAtTheStateAndStat
         EXPECT_EQ(config.value("availability_topic").toString(), topics.status);
         const QString key = config.value("value_template").toString().section('.', 1).section(' ', 0, 0);
         EXPECT_TRUE(stateKeys.contains(key)) << key.toStdString();
+        EXPECT_EQ(config.value("state_class").toString(), stateClasses.value(key));
         uniqueIds.insert(config.value("unique_id").toString().toStdString());
         const QJsonObject device = config.value("device").toObject();
         EXPECT_EQ(device.value("identifiers").toArray(), QJsonArray{QStringLiteral("line-2")});
@@ -248,17 +287,19 @@ TEST(MqttPayloads, DiscoveryKeepsToHomeAssistantsPairsAndPointsAtTheStateAndStat
     EXPECT_EQ(uniqueIds.size(), 4u);
 }
 
-TEST(MqttPayloads, AnAlarmEventIsItsStoreRowWithItsOwnSeqAndTime)
+TEST(MqttPayloads, AnAlarmEventIsItsStoreRowWithItsStoreItsOwnSeqAndTime)
 {
     const StoredAlarmEvent event{17, 1796782565123, QStringLiteral("high_flow"), QStringLiteral("raised"), 2.5, 2};
-    EXPECT_EQ(alarmJson(event).toStdString(), "{\"alarm\":\"high_flow\",\"event\":\"raised\",\"seq\":17,"
-                                              "\"threshold\":2,\"ts\":\"2026-12-09T02:16:05.123Z\",\"value\":2.5}");
+    EXPECT_EQ(alarmJson(event, kStoreId).toStdString(),
+              "{\"alarm\":\"high_flow\",\"event\":\"raised\",\"seq\":17,"
+              "\"store_id\":\"4f0c6f4e-1b5a-4c55-9d0e-2a7c1e9b3d21\",\"threshold\":2,"
+              "\"ts\":\"2026-12-09T02:16:05.123Z\",\"value\":2.5}");
 }
 
 TEST(MqttPayloads, EachAlarmsBinarySensorFollowsItsOwnRaiseAndClearOnTheAlarmTopic)
 {
     const MqttTopics topics = topicsFor("ha");
-    const QJsonObject payload = QJsonDocument::fromJson(alarmJson(StoredAlarmEvent{})).object();
+    const QJsonObject payload = QJsonDocument::fromJson(alarmJson(StoredAlarmEvent{}, kStoreId)).object();
     const QVector<MqttMessage> configs =
         alarmDiscoveryMessages(topics, QStringLiteral("1.2.3"), {kAllAlarms, kAllAlarms + kAlarmCount});
     ASSERT_EQ(configs.size(), kAlarmCount);
@@ -314,11 +355,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StatusCase{"ConnectedTls", MqttState::Connected, "", true, false, 0, "MQTT: connected to b:8883 over TLS"},
         StatusCase{"Insecure", MqttState::Connected, "", true, true, 0,
-                   "MQTT: connected to b:8883 over TLS WITHOUT checking the broker's certificate "
-                   "(insecure_skip_verify)"},
+                   "MQTT: connected to b:8883 over TLS WITHOUT checking the broker's certificate or host name "
+                   "(insecure_skip_verify): encrypted, but whoever answers at that address is taken for the "
+                   "broker"},
         StatusCase{"Login", MqttState::LoginRefused, "not authorised", true, false, 0,
-                   "MQTT: b:8883 refused the login (not authorised): check username and password_file; readings "
-                   "wait in the store"},
+                   "MQTT: b:8883 refused the login (not authorised): check username and the password "
+                   "(password_file or the mqtt-password credential); readings wait in the store"},
         StatusCase{"LostWithRetention", MqttState::Lost, "the broker stopped answering", false, false, 1234,
                    "MQTT: connection to b:8883 lost (the broker stopped answering); readings wait in the store; "
                    "1,234 readings left the store (retention) before they could be delivered"}),

@@ -1,39 +1,20 @@
 #include "platform/qt/mosquitto_client.h"
 
 #include "platform/qt/mosquitto_failures.h"
-#include "platform/qt/mosquitto_options.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <mosquitto.h>
-#include <arpa/inet.h>
 #include <poll.h>
 
 namespace tavelin {
 
-namespace {
-
-bool isNumericHost(const QString& host)
-{
-    in6_addr address{};
-    const QByteArray text = host.toLatin1();
-    return inet_pton(AF_INET, text.constData(), &address) == 1 || inet_pton(AF_INET6, text.constData(), &address) == 1;
-}
-
-void initialiseLibrary()
-{
-    static const int initialised = mosquitto_lib_init();
-    Q_UNUSED(initialised)
-}
-
-} // namespace
-
 MosquittoClient::MosquittoClient(Options options, MqttConnectionEvents& events, QObject* parent)
-    : QObject(parent), options_(std::move(options)), events_(events), lookup_(this)
+    : QObject(parent), options_(std::move(options)), events_(events)
 {
-    initialiseLibrary();
     misc_.setInterval(1000);
     connect(&misc_, &QTimer::timeout, this, &MosquittoClient::misc);
     retry_.setSingleShot(true);
@@ -54,49 +35,33 @@ void MosquittoClient::attempt()
 {
     dropHandle();
     report({MqttState::Connecting, QString()});
-    const QString& host = options_.endpoint.host;
-    if (isNumericHost(host)) {
-        connectResolved();
-        return;
-    }
-    lookup_.start(host, [this](const QString& error) {
-        if (error.isEmpty())
-            connectResolved();
-        else
-            ended({MqttState::UnknownHost, error});
+    login_ = MosquittoLogin::start(options_, this, [this](mosquitto* handle, const MqttCondition& failure) {
+        loginDone(handle, failure);
     });
 }
 
-// The name resolved a moment ago, so libmosquitto's own lookup of it is
-// answered at once; the TCP connection and the TLS handshake do not block.
-void MosquittoClient::connectResolved()
+// The handle is logged in: from now on it is driven here, with this
+// client's callbacks.
+void MosquittoClient::loginDone(mosquitto* handle, const MqttCondition& failure)
 {
-    mosq_ = mosquitto_new(options_.clientId.toUtf8().constData(), true, this);
-    if (!mosq_) {
-        ended({MqttState::Unusable, QStringLiteral("the MQTT client cannot start: %1").arg(qt_error_string(errno))});
+    login_.reset();
+    if (!handle) {
+        ended(failure);
         return;
     }
-    mosquitto_int_option(mosq_, MOSQ_OPT_SEND_MAXIMUM, options_.sendWindow);
-    mosquitto_connect_callback_set(mosq_, &MosquittoClient::onConnect);
+    mosq_ = handle;
+    mosquitto_user_data_set(mosq_, this);
+    mosquitto_connect_callback_set(mosq_, nullptr);
     mosquitto_publish_callback_set(mosq_, &MosquittoClient::onPublish);
     mosquitto_message_callback_set(mosq_, &MosquittoClient::onMessage);
     mosquitto_log_callback_set(mosq_, &MosquittoClient::onLog);
-    QString problem;
-    if (!configureMosquitto(mosq_, options_.settings, options_.endpoint.tls, options_.willTopic, &problem)) {
-        ended({MqttState::Unusable, problem});
-        return;
-    }
-    refusal_.reset();
     lastError_.clear();
-    const int rc = mosquitto_connect_async(mosq_, options_.endpoint.host.toUtf8().constData(),
-                                           options_.endpoint.port, options_.keepAliveSeconds);
-    const int savedErrno = errno;
-    if (rc != MOSQ_ERR_SUCCESS) {
-        ended(mosquittoFailure(rc, savedErrno, false, options_.endpoint.tls, lastError_));
-        return;
-    }
+    connected_ = true;
+    retryMs_ = kFirstRetryMs;
     watchSocket();
     misc_.start();
+    report({MqttState::Connected, QString()});
+    events_.connected();
     afterPass(MOSQ_ERR_SUCCESS, 0);
 }
 
@@ -145,9 +110,8 @@ void MosquittoClient::afterPass(int rc, int savedErrno)
         return;
     const bool open = mosquitto_socket(mosq_) >= 0;
     if (rc != MOSQ_ERR_SUCCESS || !open) {
-        ended(refusal_ ? *refusal_
-                       : mosquittoFailure(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc, savedErrno, connected_,
-                                          options_.endpoint.tls, lastError_));
+        ended(mosquittoFailure(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc, savedErrno, connected_,
+                               options_.endpoint.tls, lastError_));
         return;
     }
     events_.passDone();
@@ -173,7 +137,7 @@ void MosquittoClient::report(const MqttCondition& condition)
 
 void MosquittoClient::dropHandle()
 {
-    lookup_.cancel();
+    login_.reset(); // abandoned: its worker ends by itself, touching nothing of ours
     misc_.stop();
     for (QSocketNotifier* notifier : {reader_, writer_}) {
         if (notifier) {
@@ -231,20 +195,6 @@ void MosquittoClient::finish(const QString& topic, const QByteArray& payload, in
     dropHandle();
 }
 
-void MosquittoClient::onConnect(mosquitto*, void* self, int rc)
-{
-    auto* client = static_cast<MosquittoClient*>(self);
-    if (rc != 0) {
-        const QString why = libraryText(mosquitto_connack_string(rc));
-        client->refusal_ = MqttCondition{rc == 4 || rc == 5 ? MqttState::LoginRefused : MqttState::Refused, why};
-        return;
-    }
-    client->connected_ = true;
-    client->retryMs_ = kFirstRetryMs;
-    client->report({MqttState::Connected, QString()});
-    client->events_.connected();
-}
-
 void MosquittoClient::onPublish(mosquitto*, void* self, int messageId)
 {
     static_cast<MosquittoClient*>(self)->events_.acknowledged(messageId);
@@ -256,18 +206,10 @@ void MosquittoClient::onMessage(mosquitto*, void* self, const mosquitto_message*
     static_cast<MosquittoClient*>(self)->events_.messageArrived(QString::fromUtf8(message->topic), payload);
 }
 
-// libmosquitto says why TLS failed only in its log: "OpenSSL Error[0]:
-// error:0A000086:SSL routines::certificate verify failed".
 void MosquittoClient::onLog(mosquitto*, void* self, int level, const char* text)
 {
-    if (level != MOSQ_LOG_ERR)
-        return;
-    QString line = QString::fromUtf8(text);
-    if (line.startsWith(QLatin1String("OpenSSL Error")))
-        line = line.mid(line.lastIndexOf(QLatin1Char(':')) + 1);
-    else if (line.startsWith(QLatin1String("Error: ")))
-        line = line.mid(7);
-    static_cast<MosquittoClient*>(self)->lastError_ = line.trimmed();
+    if (level == MOSQ_LOG_ERR)
+        static_cast<MosquittoClient*>(self)->lastError_ = mosquittoErrorLine(text);
 }
 
 } // namespace tavelin

@@ -1,19 +1,22 @@
 #pragma once
-// The broker connection on libmosquitto, driven from the Qt event loop with
-// no thread of its own: the socket in two QSocketNotifiers (writing watched
-// only while libmosquitto has something to write), a one-second timer for
-// its keep-alive and time-outs, a host lookup that never waits, and a
-// reconnect after 1 s, doubling up to 60 s, reset by a login that succeeds.
+// The broker connection on libmosquitto. Each attempt logs in on a worker
+// thread (MosquittoLogin: name lookup, connect, TLS, login), so that nothing
+// on the event loop waits on the network; the logged-in handle is then
+// driven from the Qt event loop: the socket in two QSocketNotifiers (writing
+// watched only while libmosquitto has something to write) and a one-second
+// timer for its keep-alive. A failed attempt or a lost connection is tried
+// again after 1 s, doubling up to 60 s, reset by a login that succeeds.
 // Each attempt starts from a fresh handle with the settings' files read
 // anew (password file, certificates), so that fixing one needs no restart;
 // what the broker had not acknowledged is the outbox's to send again.
 
 #include "mqtt/mqtt_connection.h"
-#include "platform/qt/host_lookup.h"
-#include "settings/mqtt_settings.h"
+#include "platform/qt/mosquitto_login.h"
 
 #include <QObject>
 #include <QTimer>
+
+#include <memory>
 
 struct mosquitto;
 struct mosquitto_message;
@@ -23,14 +26,7 @@ namespace tavelin {
 
 class MosquittoClient : public QObject, public MqttConnection {
 public:
-    struct Options {
-        MqttSettings settings;
-        MqttEndpoint endpoint;
-        QString clientId;
-        QString willTopic;          // "offline", retained, when the connection dies
-        int keepAliveSeconds = 10;  // a silent broker is given up after up to twice this
-        int sendWindow = 64;        // QoS 1 messages unacknowledged at once
-    };
+    using Options = MqttClientOptions;
 
     MosquittoClient(Options options, MqttConnectionEvents& events, QObject* parent = nullptr);
     ~MosquittoClient() override;
@@ -38,7 +34,8 @@ public:
     // The first attempt, at once.
     void start();
     // A clean end: payload, retained, on topic, then a disconnect, waiting at
-    // most timeoutMs for them to leave; the will is then not published.
+    // most timeoutMs for them to leave; the will is then not published. An
+    // attempt still logging in is abandoned, not waited for.
     void finish(const QString& topic, const QByteArray& payload, int timeoutMs);
 
     std::optional<int> publish(const QString& topic, const QByteArray& payload, bool retain) override;
@@ -49,7 +46,7 @@ public:
 
 private:
     void attempt();
-    void connectResolved();
+    void loginDone(mosquitto* handle, const MqttCondition& failure);
     void watchSocket();
     void readable();
     void writable();
@@ -61,23 +58,21 @@ private:
     void report(const MqttCondition& condition);
     void dropHandle();
 
-    static void onConnect(mosquitto*, void* self, int rc);
     static void onPublish(mosquitto*, void* self, int messageId);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     Options options_;
     MqttConnectionEvents& events_;
-    mosquitto* mosq_ = nullptr;
+    std::unique_ptr<MosquittoLogin> login_; // the attempt under way
+    mosquitto* mosq_ = nullptr;             // logged in: ours alone
     QSocketNotifier* reader_ = nullptr;
     QSocketNotifier* writer_ = nullptr;
     QTimer misc_;
     QTimer retry_;
-    HostLookup lookup_;
     int retryMs_ = kFirstRetryMs;
     bool connected_ = false;
-    std::optional<MqttCondition> refusal_; // from the broker's answer to the login
-    QString lastError_;                    // libmosquitto's last error line (TLS)
+    QString lastError_; // libmosquitto's last error line
 };
 
 } // namespace tavelin

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <mosquitto.h>
+#include <netdb.h>
 #include <sys/socket.h>
 
 namespace tavelin {
@@ -14,6 +15,16 @@ QString libraryText(const char* text)
     if (line.endsWith(QLatin1Char('.')))
         line.chop(1);
     return line;
+}
+
+QString mosquittoErrorLine(const char* text)
+{
+    QString line = QString::fromUtf8(text);
+    if (line.startsWith(QLatin1String("OpenSSL Error")))
+        line = line.mid(line.lastIndexOf(QLatin1Char(':')) + 1);
+    else if (line.startsWith(QLatin1String("Error: ")))
+        line = line.mid(7);
+    return line.trimmed();
 }
 
 // A connection that failed (libmosquitto's TLS connect reads a refused socket
@@ -48,7 +59,8 @@ MqttCondition mosquittoFailure(int rc, int savedErrno, bool wasConnected, bool t
     if (rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_TLS_HANDSHAKE || (tls && !lastError.isEmpty()))
         return {MqttState::TlsFailure, lastError.isEmpty() ? libraryText(mosquitto_strerror(rc)) : lastError};
     if (rc == MOSQ_ERR_EAI)
-        return {MqttState::UnknownHost, libraryText(mosquitto_strerror(rc))};
+        return {MqttState::UnknownHost, savedErrno != 0 ? QString::fromLocal8Bit(gai_strerror(savedErrno))
+                                                        : libraryText(mosquitto_strerror(rc))};
     if (rc == MOSQ_ERR_ERRNO)
         return {MqttState::Unreachable, qt_error_string(savedErrno)};
     if (rc == MOSQ_ERR_KEEPALIVE)

@@ -21,8 +21,10 @@ const char* orNull(const QByteArray& bytes)
     return bytes.isEmpty() ? nullptr : bytes.constData();
 }
 
-// openssl's SSL_VERIFY_PEER: the broker's certificate is checked.
+// openssl's SSL_VERIFY_PEER (the broker's certificate is checked against the
+// authorities) and SSL_VERIFY_NONE (any certificate is taken).
 constexpr int kVerifyPeer = 1;
+constexpr int kVerifyNone = 0;
 
 } // namespace
 
@@ -33,10 +35,10 @@ bool configureMosquitto(mosquitto* mosq, const MqttSettings& s, bool tls, const 
 
     if (!s.username.isEmpty()) {
         QByteArray password;
-        if (!s.passwordFile.isEmpty() && !readPasswordFile(s.passwordFile, &password, problem))
+        if (!readBrokerPassword(s.passwordFile, &password, problem))
             return false;
         const int rc = mosquitto_username_pw_set(mosq, s.username.toUtf8().constData(),
-                                                 s.passwordFile.isEmpty() ? nullptr : password.constData());
+                                                 password.isEmpty() ? nullptr : password.constData());
         password.fill('\0');
         if (rc != MOSQ_ERR_SUCCESS) {
             *problem = QStringLiteral("the user name cannot be used (%1)").arg(mosquitto_strerror(rc));
@@ -70,7 +72,9 @@ bool configureMosquitto(mosquitto* mosq, const MqttSettings& s, bool tls, const 
                             QString::fromUtf8(mosquitto_strerror(rc)));
         return false;
     }
-    mosquitto_tls_opts_set(mosq, kVerifyPeer, nullptr, nullptr);
+    // The host-name check is a step of its own: insecure_skip_verify turns off
+    // both, or a certificate no authority signed would still be refused.
+    mosquitto_tls_opts_set(mosq, s.insecureSkipVerify ? kVerifyNone : kVerifyPeer, nullptr, nullptr);
     mosquitto_tls_insecure_set(mosq, s.insecureSkipVerify);
     return true;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // What a new libmosquitto handle is told before it connects: MQTT 3.1.1, the
-// login (the password read from its file now), the will ("offline",
-// retained) and, for mqtts://, the certificates and their checks: the
-// broker's certificate and host name are verified unless insecure_skip_verify.
+// login (the password read now from its file or the credential), the will
+// ("offline", retained) and, for mqtts://, the certificates and their checks:
+// the broker's certificate and host name are verified, and with
+// insecure_skip_verify neither is (the connection is encrypted, but any
+// certificate is taken).
 
 #include <QString>
 

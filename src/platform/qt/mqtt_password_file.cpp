@@ -1,6 +1,8 @@
 #include "platform/qt/mqtt_password_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -30,6 +32,18 @@ bool readPasswordFile(const QString& path, QByteArray* password, QString* proble
         line.chop(1);
     *password = line;
     return true;
+}
+
+bool readBrokerPassword(const QString& passwordFile, QByteArray* password, QString* problem)
+{
+    password->clear();
+    if (!passwordFile.isEmpty())
+        return readPasswordFile(passwordFile, password, problem);
+    const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    if (credentials.isEmpty())
+        return true;
+    const QString credential = QDir(credentials).filePath(QLatin1String(kPasswordCredential));
+    return !QFileInfo::exists(credential) || readPasswordFile(credential, password, problem);
 }
 
 } // namespace tavelin

@@ -23,8 +23,9 @@ MqttSettingsPage::MqttSettingsPage(const MqttSettings& current, QWidget* parent)
     };
     row(settings_key::mqttUrl, QStringLiteral("Broker (mqtt:// or mqtts://)"), current.url, "mqttUrl");
     row(settings_key::mqttDeviceId, QStringLiteral("Device id"), current.deviceId, "mqttDeviceId");
+    // The port's part of the default is known once MQTT runs (showStatus).
     fields_.value(QLatin1String(settings_key::mqttDeviceId)).second->setPlaceholderText(
-        defaultDeviceId(QSysInfo::machineHostName()));
+        defaultDeviceId(QSysInfo::machineHostName(), QString()) + QStringLiteral("-<port>"));
     row(settings_key::mqttTopicPrefix, QStringLiteral("Topic prefix"), current.topicPrefix, "mqttTopicPrefix");
     row(settings_key::mqttUsername, QStringLiteral("User name"), current.username, "mqttUsername");
     row(settings_key::mqttPasswordFile, QStringLiteral("Password file"), current.passwordFile, "mqttPasswordFile");
@@ -73,8 +74,11 @@ QMap<QString, std::pair<QString, QLineEdit*>> MqttSettingsPage::fields() const
 void MqttSettingsPage::showStatus(const MqttPublisher* publisher)
 {
     status_->setText(publisher ? publisher->status() : kOff);
-    if (publisher)
-        connect(publisher, &MqttPublisher::statusChanged, status_, &QLabel::setText);
+    if (!publisher)
+        return;
+    connect(publisher, &MqttPublisher::statusChanged, status_, &QLabel::setText);
+    if (publisher->settings().deviceId.isEmpty())
+        fields_.value(QLatin1String(settings_key::mqttDeviceId)).second->setPlaceholderText(publisher->deviceId());
 }
 
 } // namespace tavelin
