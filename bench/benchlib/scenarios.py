@@ -253,13 +253,14 @@ def service(binary, sim_binary, work_dir, seconds, memory_after):
     return _sampling_figures(command_log, cpu_used, memory_after, memory, rows)
 
 
-def service_slow_lookup(binary, sim_binary, slow_calls, work_dir, seconds, lookup_ms=3000):
+def service_slow_lookup(binary, sim_binary, slow_calls, work_dir, seconds, lookup_ms=3000, fsync_ms=0):
     """tavelind sampling with MQTT on a broker named by a host name whose every
-    lookup takes lookup_ms (the slow-calls library) and that does not answer:
-    the gaps between read commands over `seconds`, from the simulator's
-    record."""
-    command_log = os.path.join(work_dir, "slow-lookup-read-commands.txt")
-    config = os.path.join(work_dir, "slow-lookup.conf")
+    lookup takes lookup_ms (the slow-calls library) and that does not answer,
+    and with every sync of its store taking fsync_ms: the gaps between read
+    commands over `seconds`, from the simulator's record."""
+    name = "slow-lookup" if not fsync_ms else "slow-disk"
+    command_log = os.path.join(work_dir, name + "-read-commands.txt")
+    config = os.path.join(work_dir, name + ".conf")
     if os.path.exists(command_log):
         os.remove(command_log)
     probe = socket.socket()
@@ -272,8 +273,9 @@ def service_slow_lookup(binary, sim_binary, slow_calls, work_dir, seconds, looku
     try:
         process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, "slow-lookup-state"),
-                                            LD_PRELOAD=slow_calls, TAVELIN_SLOW_LOOKUP_MS=str(lookup_ms)))
+                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, name + "-state"),
+                                            LD_PRELOAD=slow_calls, TAVELIN_SLOW_LOOKUP_MS=str(lookup_ms),
+                                            TAVELIN_SLOW_FSYNC_MS=str(fsync_ms)))
         try:
             time.sleep(seconds + 1.5)
         finally:
@@ -286,7 +288,7 @@ def service_slow_lookup(binary, sim_binary, slow_calls, work_dir, seconds, looku
         arrivals = [int(line) / 1e6 for line in log if line.strip()]
     gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
     return {"commands": len(arrivals), "longest_gap_ms": max(gaps) * 1000.0, "lookup_ms": lookup_ms,
-            "seconds": seconds}
+            "fsync_ms": fsync_ms, "seconds": seconds}
 
 
 class _Broker:

@@ -33,13 +33,15 @@ StoreRecorder::StoreRecorder(ReadingsStore* store, WallClock& clock, MessageBox&
 
 void StoreRecorder::attach(ReadingsStore* store)
 {
+    // The same store again (now open) keeps the readings that wait for it.
+    if (store != store_)
+        waiting_.clear();
     store_ = store;
     lastSeq_.reset();
     meterCentipulses_ = 0;
     meterLiters_ = 0.0;
     failureReported_ = false;
     baseKnown_ = false;
-    waiting_.clear();
     if (store_)
         findBase();
 }

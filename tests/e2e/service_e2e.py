@@ -298,13 +298,15 @@ def case_libraries(paths):
 
 
 def case_slow_lookup(paths):
-    """The broker named by a host name whose every lookup takes 3 s, and down;
-    halfway, a reload while a lookup runs: the read commands keep their
-    second and every reading is stored."""
+    """The broker named by a host name whose every lookup takes 3 s, and down,
+    and a disk whose every sync takes 400 ms; halfway, a reload while a
+    lookup runs: the read commands keep their second and every reading is
+    stored."""
     from mqtt_e2e import free_port
     settings = "[mqtt]\nurl=mqtt://localhost:%d\n"
     service = Service(paths, ["--constant", "250"], settings % free_port(),
-                      env={"LD_PRELOAD": paths.slow_calls, "TAVELIN_SLOW_LOOKUP_MS": "3000"})
+                      env={"LD_PRELOAD": paths.slow_calls, "TAVELIN_SLOW_LOOKUP_MS": "3000",
+                           "TAVELIN_SLOW_FSYNC_MS": "400"})
     time.sleep(10)
     with open(service.config, "w") as out:
         out.write(settings % free_port())
