@@ -11,8 +11,10 @@
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/serial_port_list.h"
 #include "platform/qt/settings_file.h"
+#include "platform/qt/store_export.h"
 #include "platform/qt/store_opening.h"
 #include "platform/qt/termination_signals.h"
+#include "platform/state_directory.h"
 #include "platform/wall_clock.h"
 #include "simulated_module.h"
 #include "when_on_screen.h"
@@ -40,6 +42,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n\n%s", qPrintable(options.error), qPrintable(options.helpText));
         return 2;
     }
+    if (!options.exportRequest.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(options.exportRequest.error));
+        return 2;
+    }
     if (options.help) {
         std::printf("%s", qPrintable(options.helpText));
         return 0;
@@ -61,6 +67,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", qPrintable(loaded.report));
     if (options.showTotals)
         return tavelin::printTotals(loaded.settings);
+    if (options.exportRequest.requested)
+        return tavelin::runExport(options.exportRequest, tavelin::readingsStorePath(),
+                                  loaded.settings.sensor.pulsesPerLiter);
 
     // Scale the whole panel with the screen (2x on a 192-dpi display, and
     // fractional factors such as 1.5x unrounded): layout, pens and fonts are

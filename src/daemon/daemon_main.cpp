@@ -11,8 +11,10 @@
 #include "platform/qt/posix_text_file_channel.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/settings_file.h"
+#include "platform/qt/store_export.h"
 #include "platform/qt/store_opening.h"
 #include "platform/qt/termination_signals.h"
+#include "platform/state_directory.h"
 #include "platform/wall_clock.h"
 
 #include <QCoreApplication>
@@ -34,6 +36,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n\n%s", qPrintable(options.error), qPrintable(options.helpText));
         return 2;
     }
+    if (!options.exportRequest.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(options.exportRequest.error));
+        return 2;
+    }
     if (options.help) {
         std::printf("%s", qPrintable(options.helpText));
         return 0;
@@ -52,6 +58,9 @@ int main(int argc, char* argv[])
         journal.notify(loaded.report);
     if (options.showTotals)
         return tavelin::printTotals(loaded.settings);
+    if (options.exportRequest.requested)
+        return tavelin::runExport(options.exportRequest, tavelin::readingsStorePath(),
+                                  loaded.settings.sensor.pulsesPerLiter);
 
     QString device = options.port.isEmpty() ? tavelin::defaultSerialDevice() : options.port;
     std::unique_ptr<tavelin::SimulatedModule> simulator;

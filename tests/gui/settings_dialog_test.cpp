@@ -168,10 +168,10 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, DialogRows,
     ::testing::Values(
         DialogCase{"OkGoodValuesWritesTheFile", "450.25", true, "2", QDialogButtonBox::Ok, DialogCase::NoFile, true, "",
-                   DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=true\npulses_per_liter=450.25\n\n[store]\nretention_days=2\n"},
+                   DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=true\npulses_per_liter=450.25\n\n[store]\ninterval_years=10\nretention_days=2\n"},
         DialogCase{"OkKeepsOtherKeys", " 7000 ", false, "0.25", QDialogButtonBox::Ok, DialogCase::OldFile, true, "",
                    "[historian]\nurl=http://x\n\n" DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=false\npulses_per_liter=7000\n\n"
-                   "[store]\nretention_days=0.25\n"},
+                   "[store]\ninterval_years=10\nretention_days=0.25\n"},
         DialogCase{"OkBadKStays", "abc", true, "2", QDialogButtonBox::Ok, DialogCase::OldFile, false,
                    "Pulses per liter: \"abc\" is not a number.", nullptr},
         DialogCase{"OkEmptyKStays", "", false, "2", QDialogButtonBox::Ok, DialogCase::NoFile, false,
