@@ -11,6 +11,7 @@
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/serial_port_list.h"
 #include "platform/qt/settings_file.h"
+#include "platform/qt/sqlite_interval_reader.h"
 #include "platform/qt/store_export.h"
 #include "platform/qt/store_opening.h"
 #include "platform/qt/termination_signals.h"
@@ -106,6 +107,7 @@ int main(int argc, char* argv[])
     tavelin::PosixTextFileChannel alarmChannel;
 
     tavelin::StoreOpening store; // opened once the window is on the screen; outlives the window
+    std::unique_ptr<tavelin::SqliteIntervalReader> intervals; // the store's history, read beside its writer
     tavelin::frmmain window({port, counter, messages, logChannel, clock, fileDialog, &settingsFile, &notifications,
                              &alarmChannel},
                             loaded.settings);
@@ -135,9 +137,13 @@ int main(int argc, char* argv[])
         messages.notify(loaded.report); // a box that does not wait: sampling starts as it always does
     // The store, and the history it holds, are read once the window is on
     // the screen, so that a long history does not delay it.
-    tavelin::whenOnScreen(window, [&window, &messages, &store] {
+    tavelin::whenOnScreen(window, [&window, &messages, &store, &intervals] {
         store = tavelin::openReadingsStore();
         window.useStore(store.store.get());
+        QString unread;
+        if (store.store)
+            intervals = tavelin::SqliteIntervalReader::open(store.store->filePath(), &unread);
+        window.useIntervals(intervals.get());
         if (!store.notice.isEmpty())
             messages.notify(store.notice);
     });

@@ -9,6 +9,7 @@
 #include "platform/qt/sqlite_interval_statements.h"
 #include "platform/qt/store_export.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -53,7 +54,16 @@ protected:
         reading.pulsesPerLiter = i >= 5 ? 450.0 : 6900.0;
         meter += std::llround(reading.frequency * 100.0);
         reading.meterCentipulses = meter;
-        reading.seq = *store->append(reading);
+        reading.seq = ++seq;
+        // As the store inserts it, on the test's connection: many at once in one transaction.
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO readings(seq, utc_ms, frequency, liters_per_min, pulse_total, "
+                                      "total_liters, meter_centipulses) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        for (const QVariant& value : {QVariant(qint64(reading.seq)), QVariant(qint64(reading.utcMs)),
+                                      QVariant(reading.frequency), QVariant(reading.litersPerMin),
+                                      QVariant(reading.pulseTotal), QVariant(reading.totalLiters), QVariant(qint64(meter))})
+            insert.addBindValue(value);
+        EXPECT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
         return reading;
     }
     std::vector<QuarterHour> all()
@@ -70,15 +80,20 @@ protected:
     QSqlDatabase db;
     std::unique_ptr<SqliteIntervalStatements> statements;
     std::int64_t meter = 0;
+    std::int64_t seq = 0;
 };
 
 TEST_F(SqliteIntervalsTest, OneByOneOrBuiltFromTheReadingsTheIntervalsAddUpToTheMeter)
 {
     std::vector<StoredReading> readings;
+    ASSERT_TRUE(db.transaction());
     for (int i = 0; i < 2000; ++i) // across three quarter hours
         readings.push_back(storeReading(i, 890 * 1000));
+    ASSERT_TRUE(db.commit());
+    ASSERT_TRUE(db.transaction());
     for (const StoredReading& reading : readings)
         ASSERT_TRUE(statements->add(reading)) << statements->error().toStdString();
+    ASSERT_TRUE(db.commit());
     const std::vector<QuarterHour> added = all();
 
     QSqlQuery(db).exec(QStringLiteral("DELETE FROM intervals"));

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "2026-03-29T01:00:00+01:00", "2026-03-29T03:00:00+02:00", 3600},
         PeriodCase{"BerlinWeekWithTheLongDay", "Europe/Berlin", PeriodKind::Week, "2026-10-21T09:00:00Z",
                    "2026-10-19T00:00:00+02:00", "2026-10-26T00:00:00+01:00", 7 * 86400 + 3600},
-        PeriodCase{"BerlinMonth", "Europe/Berlin", PeriodKind::Month, "2026-10-31T23:30:00Z",
+        PeriodCase{"BerlinMonth", "Europe/Berlin", PeriodKind::Month, "2026-10-31T22:59:59Z",
                    "2026-10-01T00:00:00+02:00", "2026-11-01T00:00:00+01:00", 31 * 86400 + 3600},
         PeriodCase{"BerlinYearBothChanges", "Europe/Berlin", PeriodKind::Year, "2026-06-01T00:00:00Z",
                    "2026-01-01T00:00:00+01:00", "2027-01-01T00:00:00+01:00", 365 * 86400},
@@ -149,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CivilTime, DaysAndTextAgreeWithQtAcrossCenturies)
 {
-    for (std::int64_t days = -800000; days < 800000; days += 997) {
+    // From the year 53 on: Qt counts no year 0.
+    for (std::int64_t days = -700000; days < 800000; days += 997) {
         const CivilDate date = civilFromDays(days);
         const QDate qt = QDate(1970, 1, 1).addDays(days);
         ASSERT_EQ(std::make_tuple(date.year, date.month, date.day), std::make_tuple(qt.year(), qt.month(), qt.day()));

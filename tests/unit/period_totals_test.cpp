@@ -61,7 +61,7 @@ TEST_F(PeriodTotals, DaysCountCoverageOverTheirRealLengthAndListGaps)
     std::int64_t centipulses = 0;
     for (const PeriodRow& row : rows)
         centipulses += row.sums.centipulses;
-    EXPECT_EQ(centipulses, (48 * 900 + 100 * 900 + 1) * 25000);
+    EXPECT_EQ(centipulses, (48 * 900 + 100 * 900 + 1) * std::int64_t(25000));
 }
 
 TEST_F(PeriodTotals, StreamedRowsAreTheSummedRowsAndCutAtTheRange)

@@ -59,7 +59,8 @@ bool SqliteIntervalReader::noted(bool done)
         return true;
     }
     lastError_ = statements_->error();
-    if (!statements_->exists())
+    // A store that can be read but has no table of intervals yet.
+    if (!statements_->exists() && statements_->error().isEmpty())
         lastError_ = QStringLiteral("it holds no quarter-hour intervals yet; they are made when tavelin or "
                                     "tavelind next opens it");
     return false;

@@ -3,9 +3,9 @@
 // Start/Stop, Logging and Reset switches and the status bar. It owns the
 // instrument (the module's port, the sampling timer tmrRd, the logging timer
 // tmrLogger, the store), and its handlers are the operator's controls that
-// drive it. Its context menu chooses the port, opens the trend window, the
-// settings and a calibration run, acknowledges alarms, and says how MQTT
-// stands.
+// drive it. Its context menu chooses the port, opens the trend and history
+// windows, the settings and a calibration run, acknowledges alarms, and says
+// how much flowed today and this month and how MQTT stands.
 
 #include "instrument/instrument.h"
 #include "instrument/mqtt_publisher.h"
@@ -29,6 +29,8 @@ class CWButton;
 class CWKnob;
 class CWSlide;
 class FileDialog;
+class HistoryWindow;
+class IntervalSource;
 class LoggingSwitch;
 class MainContextMenu;
 class MessageBox;
@@ -71,6 +73,7 @@ public:
     void switchPort(const QString& device);
     void askForPort();
     void showTrend();
+    void showHistory();
     void showAbout();
     void showSettings();
     void showCalibration();
@@ -81,6 +84,10 @@ public:
     // of earlier runs: with keep_total the total, and the trend's last 24
     // hours. The program opens the store once the window is on the screen.
     void useStore(ReadingsStore* store);
+    // The store's quarter-hour intervals, for the History window and the
+    // menu's day and month totals; none (the store is not open): neither
+    // shows any.
+    void useIntervals(IntervalSource* intervals);
     Instrument& instrument() { return instrument_; }
     // The broker connection while [mqtt] names one; none otherwise.
     MqttPublisher* mqtt() const { return mqtt_.get(); }
@@ -131,6 +138,9 @@ private:
     QAction* meterAction_ = nullptr;
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
     QAction* trendAction_ = nullptr;
+    HistoryWindow* historyWindow_ = nullptr; // made when first opened, then hidden and shown
+    QAction* historyAction_ = nullptr;
+    IntervalSource* intervals_ = nullptr;
     MainContextMenu* contextMenu_ = nullptr;
     std::unique_ptr<AlarmPanel> alarmPanel_;
     bool shutDown_ = false;

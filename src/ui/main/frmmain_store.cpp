@@ -1,7 +1,8 @@
 // What the instrument window shows of the readings store: the trend of
-// earlier runs and the meter.
+// earlier runs, the meter and the history.
 #include "frmmain.h"
 
+#include "ui/history/history_window.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
@@ -17,6 +18,13 @@ void frmmain::useStore(ReadingsStore* store)
     instrument_.restoreTotal();
     instrument_.trend().restore(instrument_.history());
     readingKept();
+}
+
+void frmmain::useIntervals(IntervalSource* intervals)
+{
+    intervals_ = intervals;
+    if (historyWindow_)
+        historyWindow_->setSource(intervals);
 }
 
 void frmmain::readingKept()
