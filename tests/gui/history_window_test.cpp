@@ -123,6 +123,7 @@ TEST(HistoryWindow, SaysWhyWhenThereIsNoHistoryToRead)
     h.window->showToday();
     EXPECT_EQ(problem()->text(), QStringLiteral("The readings store cannot be read: disk I/O error."));
     EXPECT_TRUE(h.window->rows().isEmpty());
+    EXPECT_EQ(h.window->table()->rowCount(), 0);
     EXPECT_FALSE(h.button("cmdExport")->isEnabled());
     h.window->setSource(nullptr);
     EXPECT_EQ(problem()->text(), QStringLiteral("The history is kept in the readings store, which is not open."));

@@ -64,7 +64,7 @@ void HistoryTable::fillRow(int index, const QStringList& cells, RowStyle style)
 
 void HistoryTable::setRows(const QVector<PeriodRow>& rows, const QStringList& labels, const QString& accessibleName)
 {
-    setRowCount(rows.size() + 1);
+    setRowCount(rows.isEmpty() ? 0 : rows.size() + 1); // nothing read: no total either
     PeriodRow total;
     for (int i = 0; i < rows.size(); ++i) {
         const PeriodRow& row = rows.at(i);
@@ -72,9 +72,10 @@ void HistoryTable::setRows(const QVector<PeriodRow>& rows, const QStringList& la
                 row.coveragePercent() < kLowCoveragePercent ? RowStyle::LowCoverage : RowStyle::Plain);
         total.sums.add(row.sums);
     }
-    if (!rows.isEmpty())
+    if (!rows.isEmpty()) {
         total.period = {rows.first().period.startUtcMs, rows.last().period.endUtcMs};
-    fillRow(rows.size(), cellsOf(tr("Total"), total), RowStyle::Total);
+        fillRow(rows.size(), cellsOf(tr("Total"), total), RowStyle::Total);
+    }
     setAccessibleName(accessibleName);
 }
 
