@@ -178,7 +178,6 @@ def case_history(paths):
         table = wait_until(yesterday_shown, 20.0, "yesterday's 24 hours and the total in the table")
         rows = cells(table)
         header = [table.queryTable().getColumnDescription(c) for c in range(table.queryTable().nColumns)]
-        print(header, rows[0], rows[-1], sep="\n")
         check(header[:6] == ["Period", "Start", "End", "Liters", "Readings", "Coverage"], "columns %s" % header)
         check(all(row[3:6] == ["130.4", "3,600", "100.0 %"] for row in rows[:24]), "hours %s" % rows[:24])
         check(rows[24][0] == "Total" and rows[24][3:6] == ["3,130.4", "86,400", "100.0 %"], "total %s" % rows[24])

