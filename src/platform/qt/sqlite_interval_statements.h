@@ -21,7 +21,9 @@
 //   seq at opening, in transactions of a few thousand readings each, so the
 //   writer never holds the file long, noting in store_info how far it came:
 //       intervals.addReadings(doneUpToSeq, doneUpToSeq + 5000, settingsK);
-//   readings added meanwhile go in through add(), since their seq is higher.
+//   readings added meanwhile go in through add(), since their seq is higher;
+//   retention must leave the readings not yet built alone until it is done
+//   (else their liters are lost to the intervals).
 //   [store] interval_years, now and then (no transaction needed):
 //       if (auto cutoff = intervalRetentionCutoff(now, years)) intervals.removeOlderThan(*cutoff, 500);
 // Readers open a connection of their own (SqliteIntervalReader).
