@@ -21,7 +21,7 @@ BUSY_PROCESSES = 2  # beside the loaded latency run: a machine that is not quiet
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--bin", required=True,
-                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, alarm-cost, "
+                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, alarm-cost, history-cost, "
                              "reference-program")
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
@@ -126,6 +126,26 @@ def mqtt_rows(lat, live, replay):
     ]
 
 
+def history_rows(h, e):
+    ratio = e["tavelind_s"] / e["sqlite3_s"]
+    return [
+        row("Store commit p50/p99, without / with interval", "%.0f/%.0f / %.0f/%.0f us"
+            % (h["commit_without_interval_p50"], h["commit_without_interval_p99"], h["commit_with_interval_p50"],
+               h["commit_with_interval_p99"]), target="report: the interval's cost"),
+        row("History window open, 350 400 intervals", "%.1f ms" % h["window_open"], target="<= 150 ms",
+            met=h["window_open"] <= 150.0),
+        row("  slowest change of what it shows", "%.1f ms" % h["window_change_slowest"], target="<= 150 ms",
+            met=h["window_change_slowest"] <= 150.0),
+        row("Export, %d readings (a week)" % e["rows"], "%.2f s" % e["tavelind_s"], "%.2f s" % e["sqlite3_s"],
+            "%.2fx" % ratio, "<= 1.5x sqlite3 -csv", ratio <= 1.5),
+        row("  peak RSS, a week / a day of readings", "%.1f / %.1f MiB" % (e["week_rss_kib"] / 1024,
+                                                                         e["day_rss_kib"] / 1024),
+            target="flat", met=e["week_rss_kib"] <= e["day_rss_kib"] * 1.1),
+        row("Intervals of a week's store at first open", "%.0f ms" % h["build_week_intervals"], target="report"),
+        row("  longest transaction (5000 readings)", "%.1f ms" % h["build_longest_transaction"], target="report"),
+    ]
+
+
 def build_rows(r):
     lat, tb, st, ref, idle = r["latency"], r["sampling"], r["startup"], r["reference"], r["idle"]
     busy = r["latency_busy"]
@@ -166,7 +186,7 @@ def build_rows(r):
     ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"], lat, r["latency_store"], st,
                                                                        r["startup_day"]) + service_rows(
         r["service"], r["sampling"]) + slow_lookup_rows(r["service_slow_lookup"], r["service_slow_disk"]) + alarm_rows(r["alarm_cost"]) + mqtt_rows(lat, r["latency_mqtt"],
-                                                                      r["latency_mqtt_backlog"])
+                                                                      r["latency_mqtt_backlog"]) + history_rows(r["history_cost"], r["export_readings"])
 
 
 def print_table(rows):
@@ -214,6 +234,8 @@ def main():
             binary("cycle-latency"), sim, binary("store-commit"), args.cycles, args.work, backlog=True)),
         ("store_commit", lambda: scenarios.store_commit(binary("store-commit"), args.work)),
         ("alarm_cost", lambda: scenarios.alarm_cost(binary("alarm-cost"))),
+        ("history_cost", lambda: scenarios.history_cost(binary("history-cost"), args.work)),
+        ("export_readings", lambda: scenarios.export_readings(binary("history-cost"), binary("tavelind"), args.work)),
         ("latency_busy", lambda: scenarios.cycle_latency(
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-busy.txt"),
             busy=BUSY_PROCESSES)),

@@ -45,6 +45,13 @@
 #    its tick a million times on the real counter, with every rule off and
 #    with all five on and nothing due; then one raise and one clear with
 #    their journal lines.
+#  - History: bench/history-cost commits 2000 readings alone with and without
+#    their quarter-hour interval's upsert in the same transaction; opens the
+#    History window on ten years of intervals (350 400) and changes what it
+#    shows, each until painted; builds the intervals of a week's store
+#    (604 800 readings) in transactions of 5000. Then tavelind --export
+#    readings of that week, beside `sqlite3 -csv` writing the same table
+#    (medians of 3), and the export's peak RSS for a week and for a day.
 #  - Reference: bench/reference builds the least program on this stack (one
 #    window, a QwtKnob, a QwtSlider, a QSerialPort open on the simulator's
 #    pseudo-terminal); start-up, memory and idle CPU are taken from it in the
@@ -66,7 +73,7 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,58p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,61p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -74,6 +81,7 @@ done
 echo "bench: building (Release) in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target tavelin tavelind tavelin-sim cycle-latency trend-cost store-commit alarm-cost mqtt-replay \
+  history-cost \
   reference-program slow-calls >/dev/null
 
 mkdir -p "$work"

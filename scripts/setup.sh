@@ -15,6 +15,7 @@ packages=(
   dpkg-dev desktop-file-utils appstream lintian groff-base librsvg2-bin
   libsystemd-dev systemd
   libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl
+  sqlite3
 )
 
 missing=()

@@ -4,6 +4,7 @@ starts, so no two measured programs share the machine or the display."""
 
 import getpass
 import os
+import shutil
 import socket
 import statistics
 import subprocess
@@ -337,3 +338,49 @@ def cycle_latency_mqtt(harness, sim_binary, store_binary, cycles, work_dir, back
                              mqtt_url="mqtt://127.0.0.1:%d" % broker.port)
     finally:
         broker.stop()
+
+
+def history_cost(binary, folder):
+    """A reading's commit with and without its interval, the History window on
+    ten years of intervals, and a week's intervals built at first open."""
+    return figures_of([binary, "--dir", folder])
+
+
+def _timed_run(command, out_path, env=None):
+    """Wall seconds and peak resident memory (KiB) of one run, its standard
+    output into out_path."""
+    with open(out_path, "wb") as out:
+        started = time.monotonic()
+        process = subprocess.Popen(command, stdout=out, stderr=subprocess.PIPE, env=env)
+        _, status, usage = os.wait4(process.pid, 0)
+        elapsed = time.monotonic() - started
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        raise RuntimeError("%s failed: %s" % (os.path.basename(command[0]), process.stderr.read().decode()))
+    process.stderr.close()
+    return elapsed, usage.ru_maxrss
+
+
+def export_readings(history_binary, tavelind, folder, runs=3):
+    """tavelind --export readings of a week's store (604 800 readings) beside
+    the sqlite3 tool writing the same table as CSV: the median of `runs` each;
+    and the export's peak memory for the week and for a day's store."""
+    figures = {}
+    for name, fill in (("week", "--fill-week"), ("day", "--fill-day")):
+        state = os.path.join(folder, "export-" + name)
+        shutil.rmtree(state, ignore_errors=True)
+        os.makedirs(state)
+        store = os.path.join(state, "readings.db")
+        subprocess.run([history_binary, fill, store], check=True, capture_output=True, timeout=600)
+        env = dict(os.environ, STATE_DIRECTORY=state)
+        ours = [_timed_run([tavelind, "--export", "readings"], os.path.join(state, "tavelind.csv"), env)
+                for _ in range(runs)]
+        figures[name + "_rss_kib"] = max(rss for _, rss in ours)
+        if name == "week":
+            theirs = [_timed_run(["sqlite3", "-csv", "-header", store, "SELECT * FROM readings"],
+                                 os.path.join(state, "sqlite3.csv")) for _ in range(runs)]
+            figures["tavelind_s"] = statistics.median(seconds for seconds, _ in ours)
+            figures["sqlite3_s"] = statistics.median(seconds for seconds, _ in theirs)
+            with open(os.path.join(state, "tavelind.csv"), "rb") as out:
+                figures["rows"] = sum(1 for _ in out) - 1
+    return figures

@@ -39,6 +39,7 @@ void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
                       QStringLiteral("FILE")});
     parser.addOption({kShowTotals, QCoreApplication::translate("main", "Print the totals the readings store keeps, "
                                                                        "one key=value a line, and end.")});
+    addExportOptions(parser);
     addToolkitOptions(parser, listToolkitOptions);
 }
 
@@ -80,6 +81,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         result.error = QCoreApplication::translate("main", "--port needs a device, such as /dev/ttyUSB0.");
     result.configFile = parser.value(kConfig);
     result.showTotals = parser.isSet(kShowTotals);
+    result.exportRequest = exportRequestFrom(parser);
     if (parser.isSet(kConfig) && result.configFile.isEmpty())
         result.error = QCoreApplication::translate("main", "--config needs a file, such as ~/.config/tavelin/tavelin.conf.");
     if (result.simulate && parser.isSet(kPort))

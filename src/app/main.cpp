@@ -45,6 +45,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n\n%s", qPrintable(options.error), qPrintable(options.helpText));
         return 2;
     }
+    if (!options.exportRequest.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(options.exportRequest.error));
+        return 2;
+    }
     if (options.help) {
         std::printf("%s", qPrintable(options.helpText));
         return 0;
@@ -60,7 +64,7 @@ int main(int argc, char* argv[])
     }
 
     tavelin::StationStartup startup({QStringLiteral("tavelin"), options.configFile, options.port, options.simulate,
-                                     options.showTotals});
+                                     options.showTotals, options.exportRequest});
     {
         QCoreApplication reading(argc, argv); // the store's driver is a plugin
         if (const auto status = startup.readSettings([](const QString& report) {

@@ -30,6 +30,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n\n%s", qPrintable(options.error), qPrintable(options.helpText));
         return 2;
     }
+    if (!options.exportRequest.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(options.exportRequest.error));
+        return 2;
+    }
     if (options.help) {
         std::printf("%s", qPrintable(options.helpText));
         return 0;
@@ -40,7 +44,7 @@ int main(int argc, char* argv[])
     }
 
     tavelin::StationStartup startup({QStringLiteral("tavelind"), options.configFile, options.port, options.simulate,
-                                     options.showTotals});
+                                     options.showTotals, options.exportRequest});
     tavelin::JournalMessages journal(startup.counter());
     const auto tell = [&journal](const QString& sentence) { journal.notify(sentence); };
     if (const auto status = startup.readSettings(tell))

@@ -25,6 +25,7 @@ ServiceCommandLine parseServiceCommandLine(const QStringList& arguments)
     parser.addOption({simulate, QStringLiteral("Run the built-in simulated module and use it as serial port 1.")});
     parser.addOption({showTotals, QStringLiteral("Print the totals the readings store keeps, one key=value a line, "
                                                  "and end.")});
+    addExportOptions(parser);
 
     ServiceCommandLine result;
     result.helpText = parser.helpText();
@@ -42,6 +43,7 @@ ServiceCommandLine parseServiceCommandLine(const QStringList& arguments)
     result.port = parser.value(port);
     result.simulate = parser.isSet(simulate);
     result.showTotals = parser.isSet(showTotals);
+    result.exportRequest = exportRequestFrom(parser);
     if (parser.isSet(config) && result.configFile.isEmpty())
         result.error = QStringLiteral("--config needs a file, such as /etc/tavelin/ttyUSB0.conf.");
     else if (parser.isSet(port) && result.port.isEmpty())

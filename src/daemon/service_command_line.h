@@ -1,6 +1,9 @@
 #pragma once
 // The service program's command line:
-// tavelind [--config FILE] [--port DEVICE | --simulate] [--show-totals].
+// tavelind [--config FILE] [--port DEVICE | --simulate] [--show-totals]
+// [--export KIND [--from DATE] [--to DATE] [--output FILE]].
+
+#include "history/export_request.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +15,7 @@ struct ServiceCommandLine {
     QString port;       // empty: the system's first serial port
     bool simulate = false;
     bool showTotals = false;
+    ExportRequest exportRequest; // its error ends the program with status 2
     bool help = false;
     bool version = false;
     QString helpText;

@@ -1,5 +1,6 @@
 #include "sensor/totals_report.h"
 
+#include "history/glance_totals.h"
 #include "platform/readings_store.h"
 #include "sensor/store_recorder.h"
 
@@ -23,7 +24,7 @@ QString centipulsesText(std::int64_t centipulses)
         .arg(static_cast<qulonglong>(magnitude % 100), 2, 10, QLatin1Char('0'));
 }
 
-QString totalsReport(ReadingsStore* store, double pulsesPerLiter)
+QString totalsReport(ReadingsStore* store, double pulsesPerLiter, IntervalSource* intervals, std::int64_t nowMs)
 {
     const bool open = store && store->isOpen();
     const std::optional<StoredReading> newest = open ? store->newest() : std::nullopt;
@@ -42,6 +43,12 @@ QString totalsReport(ReadingsStore* store, double pulsesPerLiter)
         out << QDateTime::fromMSecsSinceEpoch(newest->utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
     out << '\n';
     out << "readings=" << (open ? store->readingCount() : 0) << '\n';
+    if (const std::optional<GlanceTotals> glance = intervals ? glanceTotals(*intervals, nowMs) : std::nullopt) {
+        out << "today_liters=" << c.toString(glance->todayLiters, 'f', 2) << '\n';
+        out << "yesterday_liters=" << c.toString(glance->yesterdayLiters, 'f', 2) << '\n';
+        out << "this_month_liters=" << c.toString(glance->thisMonthLiters, 'f', 2) << '\n';
+        out << "last_month_liters=" << c.toString(glance->lastMonthLiters, 'f', 2) << '\n';
+    }
     out << "store_id=" << (open ? store->storeId() : QString()) << '\n';
     out.flush();
     return text;

@@ -16,6 +16,7 @@ namespace {
 
 constexpr double kMaxPulsesPerLiter = 10000000.0;
 constexpr double kMaxRetentionDays = 36500.0;
+constexpr double kMaxIntervalYears = 1000.0;
 
 QString modeText(FileOpenMode mode)
 {
@@ -158,6 +159,8 @@ Settings settingsFromValues(const QMap<QString, QString>& values, QVector<Settin
     readBooleanSetting(values, settings_key::keepTotal, &settings.sensor.keepTotal, problems);
     readDecimalSetting(values, settings_key::retentionDays, positiveUpTo(kMaxRetentionDays),
                        &settings.store.retentionDays, problems);
+    readDecimalSetting(values, settings_key::intervalYears, zeroOrMoreUpTo(kMaxIntervalYears),
+                       &settings.store.intervalYears, problems);
     readLoggingSettings(values, &settings.logging, problems);
     readAlarmSettings(values, &settings.alarms, problems);
     readMqttSettings(values, &settings.mqtt, problems);
@@ -188,6 +191,7 @@ QMap<QString, QString> valuesFromSettings(const Settings& settings)
     values.insert(QLatin1String(settings_key::pulsesPerLiter), settingsNumberText(settings.sensor.pulsesPerLiter));
     values.insert(QLatin1String(settings_key::keepTotal), booleanText(settings.sensor.keepTotal));
     values.insert(QLatin1String(settings_key::retentionDays), settingsNumberText(settings.store.retentionDays));
+    values.insert(QLatin1String(settings_key::intervalYears), settingsNumberText(settings.store.intervalYears));
     addAlarmValues(settings.alarms, &values);
     writeMqttSettings(settings.mqtt, &values);
     return values;

@@ -20,6 +20,7 @@ struct SensorSettings {
 
 struct StoreSettings {
     double retentionDays = 7.0; // readings older than this leave the store
+    double intervalYears = 10.0; // quarter-hour intervals older than this leave it; 0 keeps them for good
 };
 
 // The service program's log file (the window has its Logger dialog instead).
@@ -50,6 +51,7 @@ namespace settings_key {
 constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
 constexpr const char* keepTotal = "sensor/keep_total";
 constexpr const char* retentionDays = "store/retention_days";
+constexpr const char* intervalYears = "store/interval_years";
 constexpr const char* logFile = "logging/file";
 constexpr const char* logMode = "logging/mode";
 constexpr const char* logIntervalS = "logging/interval_s";

@@ -1,6 +1,7 @@
 #include "station/station.h"
 
 #include "instrument/mqtt_publisher.h"
+#include "platform/qt/sqlite_interval_reader.h"
 #include "platform/message_box.h"
 #include "station/station_lock.h"
 #include "station/station_store.h"
@@ -43,7 +44,13 @@ void Station::openStore(const QString& path)
     // Readings taken while the file opens wait in the recorder, in order,
     // until the store can say where the meter stands.
     instrument_->attachStore(store);
-    store->open(path);
+    store->setIntervalYears(settings().store.intervalYears);
+    store->open(path, settings().sensor.pulsesPerLiter);
+}
+
+IntervalSource* Station::intervals() const
+{
+    return intervals_.get();
 }
 
 void Station::storeOpened(bool ok, const QString& notice)
@@ -55,6 +62,8 @@ void Station::storeOpened(bool ok, const QString& notice)
         ownStore_.reset();
         return;
     }
+    QString unread; // the History window then says it has nothing to show
+    intervals_ = SqliteIntervalReader::open(ownStore_->filePath(), &unread);
     useStore(ownStore_.get());
 }
 
@@ -71,6 +80,8 @@ void Station::applySettings(const Settings& settings)
 {
     settings_ = settings;
     instrument_->applySettings(settings);
+    if (ownStore_)
+        ownStore_->setIntervalYears(settings.store.intervalYears);
     followMqtt();
     Q_EMIT settingsApplied();
 }
@@ -102,6 +113,7 @@ void Station::shutDown()
     shutDown_ = true;
     mqtt_.reset(); // "offline", while the store is still there
     instrument_->shutDown(); // the timers, the log file, the alarm journal, the port
+    intervals_.reset();
     if (ownStore_) {
         instrument_->attachStore(nullptr);
         if (!ownStore_->close() && parts_.statusLines)

@@ -17,7 +17,9 @@
 
 namespace tavelin {
 
+class IntervalSource;
 class MqttPublisher;
+class SqliteIntervalReader;
 class StationStore;
 
 class Station : public QObject {
@@ -70,6 +72,9 @@ public:
     const Settings& settings() const { return settings_; }
     MqttPublisher* mqtt() const { return mqtt_.get(); }
     ReadingsStore* store() const { return instrument_ ? instrument_->store() : nullptr; }
+    // The store's quarter-hour intervals, read beside the writer; none until
+    // the store is open (and never on a store given to useStore()).
+    IntervalSource* intervals() const;
     SettingsFile* settingsFile() const { return parts_.instrument.settingsFile; }
     SerialPort& port() { return parts_.instrument.port; }
     MessageBox& messages() { return parts_.instrument.messages; }
@@ -92,6 +97,7 @@ private:
     Settings settings_;
     std::unique_ptr<Instrument> instrument_;
     std::unique_ptr<StationStore> ownStore_; // the store openStore() made
+    std::unique_ptr<SqliteIntervalReader> intervals_;
     std::unique_ptr<MqttPublisher> mqtt_;    // ends before the instrument and the store it reads
     bool totalRestored_ = false;
     bool shutDown_ = false;

@@ -1,5 +1,6 @@
 #include "station/station_startup.h"
 
+#include "platform/qt/store_export.h"
 #include "platform/qt/store_opening.h"
 #include "platform/state_directory.h"
 #include "station/simulated_module.h"
@@ -24,6 +25,8 @@ std::optional<int> StationStartup::readSettings(const Tell& tell)
         tell(loaded_.report);
     if (request_.showTotals)
         return printTotals(loaded_.settings);
+    if (request_.exportRequest.requested)
+        return runExport(request_.exportRequest, readingsStorePath(), loaded_.settings.sensor.pulsesPerLiter);
     return std::nullopt;
 }
 

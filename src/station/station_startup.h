@@ -6,6 +6,7 @@
 // lock. Each program then adds only its front end: the window with its
 // boxes, or the service with its journal and systemd notices.
 
+#include "history/export_request.h"
 #include "platform/millisecond_counter.h"
 #include "platform/qt/posix_text_file_channel.h"
 #include "platform/qt/qt_serial_port.h"
@@ -30,6 +31,7 @@ public:
         QString port;         // empty: the system's first serial port
         bool simulate = false;
         bool showTotals = false;
+        ExportRequest exportRequest; // --export: the store's history as CSV
     };
     // How a sentence reaches the operator at this point: standard error, or the journal.
     using Tell = std::function<void(const QString& sentence)>;
@@ -37,8 +39,8 @@ public:
     explicit StationStartup(Request request);
     ~StationStartup();
 
-    // Reads the settings (their report told) and answers --show-totals. An
-    // exit status when the program ends here.
+    // Reads the settings (their report told) and answers --show-totals and
+    // --export. An exit status when the program ends here.
     std::optional<int> readSettings(const Tell& tell);
     // Starts the simulated module when asked and makes the port. An exit
     // status when the module cannot be started.

@@ -1,5 +1,6 @@
 #include "station/station_store.h"
 
+#include "history/quarter_hour.h"
 #include "platform/message_box.h"
 #include "platform/qt/sqlite_readings_store.h"
 
@@ -28,12 +29,12 @@ StationStore::~StationStore()
     close();
 }
 
-void StationStore::open(const QString& path)
+void StationStore::open(const QString& path, double fallbackK)
 {
     path_ = path;
     lastError_ = QStringLiteral("the readings store is being opened");
     newestError_ = lastError_;
-    writer_.open(path);
+    writer_.open(path, fallbackK);
 }
 
 bool StationStore::close()
@@ -84,7 +85,11 @@ std::optional<std::int64_t> StationStore::append(const StoredReading& reading)
     StoredReading stored = reading;
     stored.seq = (newest_ ? newest_->seq : 0) + 1;
     newest_ = stored;
-    writer_.add([&stored](StoreBatch& batch) { batch.readings.append(stored); });
+    const std::optional<std::int64_t> oldIntervals = intervalRetentionCutoff(reading.utcMs, intervalYears_);
+    writer_.add([&stored, &oldIntervals](StoreBatch& batch) {
+        batch.readings.append(stored);
+        batch.pruneIntervalsBeforeUtcMs = oldIntervals.value_or(0);
+    });
     if (++waiting_ > kWaitingReported && !waitingReported_) {
         waitingReported_ = true;
         statusLine_(QCoreApplication::translate(kContext, "%1 readings wait for the disk to take them into %2; "

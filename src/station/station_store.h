@@ -34,7 +34,11 @@ public:
     ~StationStore() override;
 
     // Opens the store at path on the writer's thread; opened() follows.
-    void open(const QString& path);
+    // fallbackK: the K-factor of readings stored without one of their own.
+    void open(const QString& path, double fallbackK);
+    // Quarter-hour intervals older than this leave the store, with the
+    // commits of new readings; 0 keeps them for good.
+    void setIntervalYears(double years) { intervalYears_ = years; }
     // Commits what waits, says the stop was clean and closes; false when the
     // disk did not answer within the wait.
     bool close();
@@ -95,6 +99,7 @@ private:
     QMap<QString, std::int64_t> delivered_;
     std::int64_t durableSeq_ = 0;
     int waiting_ = 0;
+    double intervalYears_ = 0.0;
     bool waitingReported_ = false;
     bool failureReported_ = false;
     QString lastError_;

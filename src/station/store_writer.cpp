@@ -16,7 +16,8 @@ class StoreWriter::Worker : public QObject {
 public:
     explicit Worker(Handlers handlers) : handlers_(std::move(handlers)) {}
 
-    void openHere(const QString& path, StoreJournal journal);
+    void openHere(const QString& path, double fallbackK, StoreJournal journal);
+    void buildIntervalsHere();
     void add(const std::function<void(StoreBatch&)>& addTo);
     void drainHere();
     void readNewestHere();
@@ -34,11 +35,13 @@ private:
     bool drainPosted_ = false; // under mutex_
 };
 
-void StoreWriter::Worker::openHere(const QString& path, StoreJournal journal)
+void StoreWriter::Worker::openHere(const QString& path, double fallbackK, StoreJournal journal)
 {
     Opened opened;
     store_ = SqliteReadingsStore::open(path, &opened.error, journal);
     if (store_) {
+        store_->setFallbackPulsesPerLiter(fallbackK);
+        opened.buildingIntervals = store_->buildingIntervals();
         opened.ok = true;
         opened.notice = store_->notice();
         opened.storeId = store_->storeId();
@@ -55,6 +58,19 @@ void StoreWriter::Worker::openHere(const QString& path, StoreJournal journal)
     }
     tell([handler = handlers_.opened, opened] { handler(opened); });
     drainHere(); // what was handed over while the store opened
+    if (opened.buildingIntervals)
+        QMetaObject::invokeMethod(this, [this] { buildIntervalsHere(); }, Qt::QueuedConnection);
+}
+
+// A step, then the commits that waited meanwhile, then the next step: the
+// readings of this run never wait for a whole build.
+void StoreWriter::Worker::buildIntervalsHere()
+{
+    bool more = false;
+    if (!store_ || !store_->buildIntervals(&more))
+        return; // tried again at the next start
+    if (more)
+        QMetaObject::invokeMethod(this, [this] { buildIntervalsHere(); }, Qt::QueuedConnection);
 }
 
 void StoreWriter::Worker::add(const std::function<void(StoreBatch&)>& addTo)
@@ -117,10 +133,10 @@ StoreWriter::~StoreWriter()
     close(kCloseWaitMs);
 }
 
-void StoreWriter::open(const QString& path, StoreJournal journal)
+void StoreWriter::open(const QString& path, double fallbackK, StoreJournal journal)
 {
     thread_->start();
-    QMetaObject::invokeMethod(worker_, [w = worker_, path, journal] { w->openHere(path, journal); },
+    QMetaObject::invokeMethod(worker_, [w = worker_, path, fallbackK, journal] { w->openHere(path, fallbackK, journal); },
                               Qt::QueuedConnection);
 }
 

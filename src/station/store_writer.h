@@ -33,6 +33,7 @@ public:
         QString newestError;
         std::optional<std::int64_t> newestAlarmSeq;
         QMap<QString, std::int64_t> delivered; // stream -> seq
+        bool buildingIntervals = false;        // a store made before them: built from its readings now
     };
     // What one commit did: the newest seq it made durable, or why it failed.
     struct Committed {
@@ -55,8 +56,11 @@ public:
     StoreWriter(const StoreWriter&) = delete;
     StoreWriter& operator=(const StoreWriter&) = delete;
 
-    // Starts the thread and opens the store at path there.
-    void open(const QString& path, StoreJournal journal = StoreJournal::WalFull);
+    // Starts the thread and opens the store at path there; readings stored
+    // without a K-factor of their own count at fallbackK in the intervals.
+    // A store made before the intervals has them built there, a step at a
+    // time between the commits.
+    void open(const QString& path, double fallbackK, StoreJournal journal = StoreJournal::WalFull);
     // Adds to the next batch; from any thread. addTo may change the batch.
     void add(const std::function<void(StoreBatch&)>& addTo);
     // Reads the newest reading again (after it could not be read at open).

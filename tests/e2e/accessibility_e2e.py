@@ -1,21 +1,26 @@
 #!/usr/bin/python3
-"""The instrument panel as a screen reader reads it over the AT-SPI bus: the
-readouts give their readings as text, the gauges are read-only sliders with
-value, minimum and maximum, the knob is a dial that a tool can set (which
-sets the total gauge's full scale), and the switches are check boxes that a
-tool can toggle as the operator does; changes are announced. Runs with
+"""What a screen reader reads over the AT-SPI bus, one case a row. panel:
+the readouts give their readings as text, the gauges are read-only sliders
+with value, minimum and maximum, the knob is a dial that a tool can set
+(which sets the total gauge's full scale), and the switches are check boxes
+that a tool can toggle as the operator does; changes are announced. history:
+the History window on a store holding yesterday's and today's readings draws
+the bars of yesterday's hours and its table reads cell by cell. Runs with
 Debian's python3, the one python3-pyatspi serves, in a D-Bus session of its own."""
 
+import argparse
+import datetime
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 import pyatspi
 from gi.repository import Gio, GLib
 
-from harness import Session, check, parse_args, wait_until
+from harness import Session, check, parse_args, wait_until, write_store
 
 # What a tool reads, control by control: role, then the text of a readout,
 # (value, minimum, maximum, step) of a gauge or the knob, or the check state.
@@ -110,10 +115,7 @@ def publish_accessibility_bus(session):
     session._run(["xprop", "-root", "-f", "AT_SPI_BUS", "8s", "-set", "AT_SPI_BUS", reply.unpack()[0]])
 
 
-def main():
-    paths = parse_args(__doc__)
-    in_own_bus_session()
-    pyatspi.Registry.getDesktop(0)  # brings the accessibility bus up
+def case_panel(paths):
     with Session(paths, sim_args=["--constant", "250"], app_env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"},
                  on_display=publish_accessibility_bus) as s:
         app = wait_until(lambda: application(s.app.pid), 15.0, "tavelin on the accessibility bus")
@@ -134,6 +136,70 @@ def main():
         check({"Frequency, hertz", "Flow rate gauge, liters per minute"} <= announced,
               "changes announced for %s only" % sorted(announced))
         check(s.terminate() == 0, "tavelin did not end cleanly after SIGTERM")
+
+
+def cells(table):
+    """The table's text, row by row, as a screen reader takes it from the cells."""
+    t = table.queryTable()
+    return [[t.getAccessibleAt(row, column).name for column in range(t.nColumns)] for row in range(t.nRows)]
+
+
+def bar_pixels(s, window):
+    """How many pixels of the window have the full bars' colour."""
+    x, y, width, height = window.geometry()
+    return sum(1 for pixel in s.grab().region(x, y, width, height) if pixel == (0, 65, 220))
+
+
+def case_history(paths):
+    """A store of the version before the intervals holding a reading a second
+    from yesterday's start (UTC) up to now: after Ctrl+H and Previous, 24
+    full bars of 3600 readings each, and the table's 24 rows and its total."""
+    midnight = datetime.datetime.now(datetime.timezone.utc).replace(hour=0, minute=0, second=0, microsecond=0)
+    first = int((midnight - datetime.timedelta(days=1)).timestamp() * 1000)
+    readings = [(t, 250.0) for t in range(first, int(time.time() * 1000), 1000)]
+    write_store(os.path.join(paths.work, "state", "tavelin", "readings.db"), readings)
+    with Session(paths, sim_args=["--constant", "250"], keep_state=True, on_display=publish_accessibility_bus,
+                 app_env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "TZ": "UTC"}) as s:
+        app = wait_until(lambda: application(s.app.pid), 15.0, "tavelin on the accessibility bus")
+        s.xdotool("windowfocus", "--sync", s.main.wid)
+        s.key("ctrl+h")
+        window = s.window("^History$")
+        window.wait_for_focus()
+        s.key("alt+p")
+        by_hour = lambda: next((node for name, node in by_name(app).items()
+                                if name.startswith("Liters by hour, ") and node.getRoleName() == "table"), None)
+        def yesterday_shown():
+            table = by_hour()
+            if table and len(cells(table)) == 25 and cells(table)[24][4] == "86,400":
+                return table
+            s.key("alt+t", "alt+p")  # read again: the store may still be making its intervals
+            return None
+
+        table = wait_until(yesterday_shown, 20.0, "yesterday's 24 hours and the total in the table")
+        rows = cells(table)
+        header = [table.queryTable().getColumnDescription(c) for c in range(table.queryTable().nColumns)]
+        check(header[:6] == ["Period", "Start", "End", "Liters", "Readings", "Coverage"], "columns %s" % header)
+        check(all(row[3:6] == ["130.4", "3,600", "100.0 %"] for row in rows[:24]), "hours %s" % rows[:24])
+        check(rows[24][0] == "Total" and rows[24][3:6] == ["3,130.4", "86,400", "100.0 %"], "total %s" % rows[24])
+        check(rows[0][1] == (midnight - datetime.timedelta(days=1)).strftime("%Y-%m-%dT00:00:00+00:00"),
+              "first hour %s" % rows[0])
+        check(bar_pixels(s, window) > 24 * 100, "no full bars drawn")
+        check(s.terminate() == 0, "tavelin did not end cleanly after SIGTERM")
+
+
+CASES = {name[len("case_"):]: case for name, case in globals().items() if name.startswith("case_")}
+
+
+def main():
+    parser = argparse.ArgumentParser(add_help=False)
+    parser.add_argument("--case", default="panel", choices=sorted(CASES))
+    known, rest = parser.parse_known_args()
+    sys.argv = sys.argv[:1] + rest + ["--case", known.case]
+    in_own_bus_session()
+    sys.argv = sys.argv[:-2]
+    paths = parse_args(__doc__)
+    pyatspi.Registry.getDesktop(0)  # brings the accessibility bus up
+    CASES[known.case](paths)
 
 
 if __name__ == "__main__":

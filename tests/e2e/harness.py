@@ -17,6 +17,7 @@ import re
 import select
 import shutil
 import signal
+import sqlite3
 import subprocess
 import sys
 import time
@@ -60,6 +61,38 @@ OK = LOGGER_PLACES["cmdExit"][0]
 
 class HarnessError(Exception):
     pass
+
+
+def write_store(path, readings, k=6900.0):
+    """A readings store as the version before the quarter-hour intervals made
+    it (schema 1: readings, store_info, alarm_events), holding the readings
+    given as (utc_ms, frequency) pairs with their meter; returns the liters
+    each reading stands for at k, summed."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    for stale in (path, path + "-wal", path + "-shm"):
+        if os.path.exists(stale):
+            os.remove(stale)
+    db = sqlite3.connect(path)
+    db.executescript(
+        "CREATE TABLE readings(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, frequency REAL, "
+        "liters_per_min REAL, pulse_total REAL, total_liters REAL, meter_centipulses INTEGER NOT NULL);"
+        "CREATE INDEX readings_utc_ms ON readings(utc_ms);"
+        "CREATE TABLE store_info(key TEXT PRIMARY KEY, value);"
+        "CREATE TABLE alarm_events(seq INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER NOT NULL, "
+        "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL);")
+    rows, meter, liters = [], 0, 0.0
+    for seq, (utc_ms, frequency) in enumerate(readings, start=1):
+        centipulses = round(frequency * 100)
+        meter += centipulses
+        liters += centipulses / 100.0 / k
+        rows.append((seq, utc_ms, frequency, round(frequency * 60 / k, 2), meter / 100.0, round(meter / 100.0 / k, 2),
+                     meter))
+    db.executemany("INSERT INTO readings VALUES (?, ?, ?, ?, ?, ?, ?)", rows)
+    first = rows[0][1] if rows else int(time.time() * 1000)
+    db.executemany("INSERT INTO store_info VALUES (?, ?)", [("created_utc_ms", first), ("schema_version", 1)])
+    db.commit()
+    db.close()
+    return liters
 
 
 def check(condition, message):

@@ -4,9 +4,11 @@ log file's bytes, sd_notify on a socket the test owns, SIGHUP after logrotate
 moved the file away, SIGTERM with whole rows, log writes refused for a while
 and taken again, a silent module that writes a line a minute instead of a
 line a second, an alarm and its rule taken away, the libraries it loads, the
-state folder held by one program, and MQTT: a slow resolver (an LD_PRELOAD
-library that sleeps in getaddrinfo), a K-factor changed by SIGHUP, and two
-instances on one broker."""
+state folder held by one program, MQTT (a slow resolver and a slow disk from
+an LD_PRELOAD library that sleeps in getaddrinfo and fsync, a K-factor changed
+by SIGHUP, and two instances on one broker), and the history exported beside
+it: a store of the version before the quarter-hour intervals across the end
+of summer time, and the store of a running instance."""
 
 import argparse
 import datetime
@@ -22,7 +24,7 @@ import sys
 import time
 
 from fault_rig import parse_rows, split_header
-from harness import Simulator, _end, check, parse_args, wait_until
+from harness import Simulator, _end, check, parse_args, wait_until, write_store
 
 
 class Service:
@@ -30,7 +32,8 @@ class Service:
     stderr (the journal's lines) in work/tavelind.log; a named instance keeps
     all of its files in work/<name>/."""
 
-    def __init__(self, paths, sim_args, settings, env=None, name=None, state="state", preexec=None):
+    def __init__(self, paths, sim_args, settings, env=None, name=None, state="state", preexec=None,
+                 keep_state=False):
         self.paths = paths
         folder = os.path.join(paths.work, name) if name else paths.work
         os.makedirs(folder, exist_ok=True)
@@ -41,7 +44,8 @@ class Service:
         self.stderr_path = os.path.join(folder, "tavelind.log")
         self.started = time.monotonic()
         self.state = os.path.join(folder, state)
-        subprocess.run(["rm", "-rf", os.path.join(folder, "state")], check=True)
+        if not keep_state:
+            subprocess.run(["rm", "-rf", os.path.join(folder, "state")], check=True)
         self.env = dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
                         STATE_DIRECTORY=self.state, **(env or {}))
         self.process = subprocess.Popen(
@@ -288,6 +292,87 @@ def case_window_beside(paths):
         check(service.stop() == 0, "tavelind did not end with status 0")
     rows = stored_readings(service.state)
     check(rows and all(frequency == 250 for _, frequency, _ in rows), "readings %s" % rows)
+
+
+def export(paths, *args, tz="UTC", state=None):
+    """tavelind --export ... on the test's state folder: (status, stdout bytes, stderr text)."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")}
+    env.update(TZ=tz, STATE_DIRECTORY=state or os.path.join(paths.work, "state"))
+    result = subprocess.run([paths.tavelind, "--export", *args], env=env, capture_output=True, timeout=60)
+    return result.returncode, result.stdout, result.stderr.decode()
+
+
+def csv_rows(data):
+    check(data.endswith(b"\r\n") and b"\n" not in data.replace(b"\r\n", b""), "not CRLF rows: %r" % data[:200])
+    return [line.split(",") for line in data.decode().split("\r\n")[:-1]]
+
+
+def case_export_dst_days(paths):
+    """A store of the version before the intervals, holding 24 to 26 October
+    2026 in Europe/Berlin (half a day, the long day whole, half a day), is
+    opened by this version; --export days gives three days whose liters add
+    up to the readings' and whose coverage counts the long day as 90 000 s;
+    the intervals' hundredths of a pulse add up to the meter."""
+    day = 86400 * 1000
+    first = int(datetime.datetime(2026, 10, 23, 22, tzinfo=datetime.timezone.utc).timestamp() * 1000)  # 24 Oct 00:00
+    seconds = [first + i * 1000 for i in range(43200)]                      # 24 October, 00:00 to 12:00
+    seconds += [first + day + i * 1000 for i in range(90000)]               # 25 October, all 25 hours
+    seconds += [first + 2 * day + 3600000 + i * 1000 for i in range(43200)]  # 26 October, 00:00 to 12:00
+    store = os.path.join(paths.work, "state", "readings.db")
+    liters = write_store(store, [(t, 250.0 + (i % 9) * 0.25) for i, t in enumerate(seconds)])
+    service = Service(paths, ["--constant", "250"], "", env={"TZ": "Europe/Berlin"}, keep_state=True)
+    time.sleep(3.5)
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    status, out, err = export(paths, "days", "--from", "2026-10-24", "--to", "2026-10-27", tz="Europe/Berlin")
+    check(status == 0, "--export days ended with %d: %s" % (status, err))
+    rows = csv_rows(out)
+    check(rows[0][:5] == ["start", "end", "liters", "readings", "coverage_percent"], "header %s" % rows[0])
+    days = rows[1:]
+    check([row[:2] for row in days] == [
+        ["2026-10-24T00:00:00+02:00", "2026-10-25T00:00:00+02:00"],
+        ["2026-10-25T00:00:00+02:00", "2026-10-26T00:00:00+01:00"],
+        ["2026-10-26T00:00:00+01:00", "2026-10-27T00:00:00+01:00"]], "days %s" % days)
+    check([row[3:5] for row in days] == [["43200", "50.0"], ["90000", "100.0"], ["43200", "50.0"]],
+          "readings and coverage %s" % [row[3:5] for row in days])
+    check(abs(sum(float(row[2]) for row in days) - liters) < 0.002, "%s L, the readings hold %.4f L" % (days, liters))
+    import sqlite3
+    db = sqlite3.connect(store)
+    meter, seq = db.execute("SELECT meter_centipulses, seq FROM readings ORDER BY seq DESC LIMIT 1").fetchone()
+    counted = db.execute("SELECT SUM(centipulses), SUM(readings) FROM intervals").fetchone()
+    db.close()
+    check(seq > len(seconds) and counted == (meter, seq), "intervals %s, meter %d at seq %d" % (counted, meter, seq))
+
+
+def case_export_readings_running(paths):
+    """--export readings beside a running instance, and from a state folder
+    without a store: the header alone."""
+    status, out, err = export(paths, "readings", state=os.path.join(paths.work, "empty"))
+    check((status, out) == (0, b"seq,utc,frequency_hz,flow_l_min,total_l,meter_l\r\n"), "%d %r %s" % (status, out, err))
+    service = Service(paths, ["--constant", "250"], "")
+    time.sleep(4.5)
+    status, out, err = export(paths, "readings", "--from", "2000-01-01")
+    running = service.process.poll() is None
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    check(status == 0 and running, "--export ended with %d beside the instance: %s" % (status, err))
+    rows = csv_rows(out)[1:]
+    check(len(rows) >= 3, "%d readings exported" % len(rows))
+    check([row[0] for row in rows] == [str(i) for i in range(1, len(rows) + 1)], "seqs %s" % rows)
+    check(all(row[1].endswith("Z") and row[2:4] == ["250.00", "2.17"] for row in rows), "rows %s" % rows)
+    check(rows[-1][5] == "%.3f" % (250 * len(rows) / 6900.0), "meter %s after %d readings" % (rows[-1], len(rows)))
+
+
+def case_export_intervals_running(paths):
+    """--export quarter-hours beside a running instance: the intervals hold
+    every reading it stored."""
+    service = Service(paths, ["--constant", "250"], "")
+    time.sleep(4.5)
+    status, out, err = export(paths, "quarter-hours")
+    _, readings, _ = export(paths, "readings")
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    check(status == 0, "--export quarter-hours ended with %d: %s" % (status, err))
+    rows = csv_rows(out)[1:]
+    check(1 <= len(rows) <= 2, "%d quarter hours in 4.5 s" % len(rows))
+    check(sum(int(row[3]) for row in rows) == len(csv_rows(readings)) - 1, "intervals %s" % rows)
 
 
 def case_libraries(paths):

@@ -1,6 +1,7 @@
 // The instrument window: start-up state, the operator's controls and what they
 // do to sampling and the total, the readouts, and teardown. Real widgets and
 // clicks; the port, clock, file and boxes are fakes, timer ticks are handler calls.
+#include "fakes/fake_interval_source.h"
 #include "gui/main_window_rig.h"
 #include "logging/frm_loggingflow.h"
 #include "platform/gui/status_bar.h"
@@ -12,6 +13,7 @@
 #include "ui/main/frmmain.h"
 #include "ui/calibration/calibration_dialog.h"
 #include "ui/main/frmmain_layout.h"
+#include "ui/history/history_window.h"
 #include "ui/trend/trend_window.h"
 
 #include <QAccessible>
@@ -28,6 +30,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <memory>
 
 using namespace tavelin;
@@ -279,6 +282,35 @@ TEST(MainWindow, ContextMenuTellsHowMqttStandsOnlyWhileABrokerIsSet)
     on.w->switchPort(QStringLiteral("/dev/ttyUSB7"));
     EXPECT_TRUE(on.w->mqtt()->deviceId().endsWith(QLatin1String("-ttyusb7"))) << on.w->mqtt()->deviceId().toStdString();
     EXPECT_NE(on.w->mqtt()->deviceId(), device);
+}
+
+TEST(MainWindow, ContextMenuTellsTodaysAndThisMonthsLitersAndCtrlHOpensTheHistory)
+{
+    qputenv("TZ", "UTC");
+    tzset();
+    FakeReadingsStore store;
+    Window m(&store); // 8 December 2026, 09:00
+    const auto menuLine = [&m](const char* name) {
+        Q_EMIT m.w->findChild<QMenu*>(QStringLiteral("mnuContext"))->aboutToShow();
+        auto* line = m.w->findChild<QAction*>(QLatin1String(name));
+        return line && line->isVisible() ? line->text() : QString();
+    };
+    EXPECT_EQ(menuLine("mnuToday"), QString()) << "no intervals: no line";
+    FakeIntervalSource intervals;
+    intervals.add(QDateTime(QDate(2026, 12, 8), QTime(8, 0), Qt::UTC).toMSecsSinceEpoch(), 900);
+    intervals.add(QDateTime(QDate(2026, 11, 30), QTime(23, 45), Qt::UTC).toMSecsSinceEpoch(), 450);
+    m.w->useIntervals(&intervals);
+    EXPECT_EQ(menuLine("mnuToday"), QString::fromUtf8("Today: 32.6 L \u00b7 Yesterday: 0.0 L"));
+    EXPECT_EQ(menuLine("mnuThisMonth"), QString::fromUtf8("This month: 32.6 L \u00b7 Last month: 16.3 L"));
+
+    m.w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m.w.get()));
+    QTest::keyClick(m.w.get(), Qt::Key_H, Qt::ControlModifier);
+    auto* history = m.w->findChild<HistoryWindow*>();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->rows().size(), 24);
+    EXPECT_EQ(history->rows().at(8).sums.readings, 900);
 }
 
 TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)

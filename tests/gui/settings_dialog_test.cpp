@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, DialogRows,
     ::testing::Values(
         DialogCase{"OkGoodValuesWritesTheFile", "450.25", true, "2", QDialogButtonBox::Ok, DialogCase::NoFile, true, "",
-                   DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=true\npulses_per_liter=450.25\n\n[store]\nretention_days=2\n"},
+                   DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=true\npulses_per_liter=450.25\n\n[store]\ninterval_years=10\nretention_days=2\n"},
         DialogCase{"OkWritesWhatChangedAndKeepsOtherKeys", " 7000 ", false, "0.25", QDialogButtonBox::Ok,
                    DialogCase::OldFile, true, "",
                    "[historian]\nurl=http://x\n\n[sensor]\npulses_per_liter=7000\n\n[store]\nretention_days=0.25\n"},

@@ -198,6 +198,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "(true/false, yes/no or 1/0); false is used instead.\n"
                  "The setting retention_days in [store] of {file} is \"0\", which is out of range (greater than 0, "
                  "up to 36500); 7 is used instead."},
+        LoadCase{"IntervalYearsBelowZero", LoadCase::File, "[store]\ninterval_years=-1\n", Settings{},
+                 "The setting interval_years in [store] of {file} is \"-1\", which is out of range (0 or more, up to "
+                 "1000); 10 is used instead."},
         LoadCase{"HashLineIsIgnoredTheRestRead", LoadCase::File,
                  "[sensor]\n# K from the data sheet\npulses_per_liter=5000\n[store]\nretention_days=2\n",
                  settings(5000, false, 2), kHashReport},
@@ -253,7 +256,7 @@ TEST_F(SettingsFileTest, SaveKeepsOtherKeysAndSectionsAndWritesOurValues)
     EXPECT_TRUE(written.contains("future_key=kept\n")) << written.toStdString();
     EXPECT_TRUE(written.contains("pulses_per_liter=450.25\n")) << written.toStdString();
     EXPECT_TRUE(written.contains("keep_total=true\n")) << written.toStdString();
-    EXPECT_TRUE(written.contains("[store]\nretention_days=0.5\n")) << written.toStdString();
+    EXPECT_TRUE(written.contains("[store]\ninterval_years=10\nretention_days=0.5\n")) << written.toStdString();
 
     QSettings ini(file, QSettings::IniFormat);
     EXPECT_EQ(ini.value("historian/url").toString().toStdString(), "http://x");
@@ -272,7 +275,7 @@ TEST_F(SettingsFileTest, SaveMakesTheMissingFolderAndTheFile)
     QString error;
     ASSERT_TRUE(SettingsFile(file).save(Settings{}, &error)) << error.toStdString();
     EXPECT_EQ(contentsOf(file), QByteArray(DEFAULT_MQTT_SECTION "[sensor]\nkeep_total=false\npulses_per_liter=6900\n\n"
-                                                                "[store]\nretention_days=7\n"));
+                                                                "[store]\ninterval_years=10\nretention_days=7\n"));
 }
 
 TEST_F(SettingsFileTest, SaveOverAFileWithUnreadableLinesSucceeds)

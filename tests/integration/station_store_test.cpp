@@ -69,7 +69,7 @@ TEST_F(StationStoreTest, ReadingsGoOnFromTheNewestAndReadersSeeThemOnceDurable)
     QSignalSpy committed(&store, &StationStore::committed);
     EXPECT_EQ(store.newest(), std::nullopt);
     EXPECT_TRUE(store.newestUnknown()) << "not an empty store: not open yet";
-    store.open(path);
+    store.open(path, 6900.0);
     ASSERT_TRUE(opened.wait(5000));
     EXPECT_TRUE(opened.first().at(0).toBool());
     EXPECT_TRUE(store.uncleanStop());

@@ -211,22 +211,24 @@ TEST_P(RoundTrip, ValuesReadBackAsTheSameSettings)
     EXPECT_EQ(values.keys().join(QLatin1Char(' ')).toStdString(),
               "mqtt/ca_file mqtt/cert_file mqtt/device_id mqtt/discovery_prefix mqtt/insecure_skip_verify "
               "mqtt/key_file mqtt/password_file mqtt/topic_prefix mqtt/url mqtt/username " + std::string(kKeep) + " "
-                  + kK + " " + kDays);
+                  + kK + " store/interval_years " + kDays);
     QVector<SettingsProblem> problems;
     const Settings back = settingsFromValues(values, &problems);
     EXPECT_TRUE(problems.isEmpty());
     EXPECT_EQ(back.sensor.pulsesPerLiter, s.sensor.pulsesPerLiter);
     EXPECT_EQ(back.sensor.keepTotal, s.sensor.keepTotal);
     EXPECT_EQ(back.store.retentionDays, s.store.retentionDays);
+    EXPECT_EQ(back.store.intervalYears, s.store.intervalYears);
     EXPECT_TRUE(back.mqtt == s.mqtt);
 }
 
-Settings settings(double k, bool keep, double days)
+Settings settings(double k, bool keep, double days, double years = 10)
 {
     Settings s;
     s.sensor.pulsesPerLiter = k;
     s.sensor.keepTotal = keep;
     s.store.retentionDays = days;
+    s.store.intervalYears = years;
     return s;
 }
 
@@ -240,7 +242,7 @@ Settings withMqtt()
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, RoundTrip,
-                         ::testing::Values(Settings{}, withMqtt(), settings(450.25, true, 0.5), settings(1.0 / 3.0, false, 2.0 / 3.0),
+                         ::testing::Values(Settings{}, withMqtt(), settings(450.25, true, 0.5), settings(1.0 / 3.0, false, 2.0 / 3.0, 0),
                                            settings(10000000, true, 36500), settings(0.0001, false, 0.001),
                                            settings(1e-9, true, 1e-9)));
 

@@ -3,6 +3,7 @@
 // readings leaving after the retention, the totals text, and where the store
 // lives.
 #include "fakes/fake_message_box.h"
+#include "fakes/fake_interval_source.h"
 #include "fakes/fake_readings_store.h"
 #include "fakes/fake_wall_clock.h"
 #include "platform/state_directory.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 
+#include <ctime>
 #include <vector>
 
 using namespace tavelin;
@@ -299,6 +301,20 @@ TEST(TotalsReport, PrintsTheNewestReadingsTotalsOneKeyALine)
         store.rows = QVector<StoredReading>(row.rows.begin(), row.rows.end());
         EXPECT_EQ(totalsReport(row.withStore ? &store : nullptr, row.pulsesPerLiter).toStdString(), row.expected);
     }
+    // With the store's intervals: the local day, the day before, the month and the month before.
+    qputenv("TZ", "UTC");
+    tzset();
+    FakeIntervalSource intervals;
+    intervals.add(at - 16 * 60000, 900);                     // today, 02:00
+    intervals.add(at - (14 * 3600 + 16 * 60) * 1000LL, 450); // yesterday, 12:00
+    intervals.add(at - (8 * 86400 + 2 * 3600 + 31 * 60) * 1000LL, 1); // 30 November, 23:45
+    FakeReadingsStore store;
+    const QString report = totalsReport(&store, 6900.0, &intervals, at);
+    EXPECT_TRUE(report.endsWith(QStringLiteral("readings=0\ntoday_liters=32.61\nyesterday_liters=16.30\n"
+                                               "this_month_liters=48.91\nlast_month_liters=0.04\nstore_id=" kStoreId "\n")))
+        << report.toStdString();
+    intervals.failing = true;
+    EXPECT_FALSE(totalsReport(&store, 6900.0, &intervals, at).contains(QStringLiteral("today_liters")));
 }
 
 struct StateDirectoryRow {

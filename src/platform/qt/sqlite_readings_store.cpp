@@ -2,6 +2,7 @@
 
 #include "platform/qt/sqlite_reading_statements.h"
 #include "platform/qt/store_files.h"
+#include "platform/qt/store_intervals.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -49,6 +50,9 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS alarm_events(seq INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER NOT NULL, "
     "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL)",
 };
+
+// Old quarter-hour intervals leave a few at a time, with a commit's readings.
+constexpr int kIntervalPruneRows = 50;
 
 // SQLite's primary result codes that mean the file itself is damaged.
 constexpr int kSqliteCorrupt = 11;
@@ -192,6 +196,7 @@ void SqliteReadingsStore::disconnect()
 {
     // Qt removes a connection only once nothing refers to it any more.
     statements_.reset();
+    intervals_.reset();
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
@@ -224,6 +229,13 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
                        .arg(kSchemaVersion))
            && upgradeSchema()
            && exec(QStringLiteral("INSERT OR REPLACE INTO store_info VALUES('running', 1)"));
+    if (made) {
+        intervals_ = std::make_unique<StoreIntervals>(db_);
+        if (!intervals_->setUp()) {
+            lastError_ = intervals_->error();
+            made = false;
+        }
+    }
     if (made && db_.commit())
         return true;
     if (made)
@@ -328,7 +340,10 @@ bool SqliteReadingsStore::writable()
 
 std::optional<std::int64_t> SqliteReadingsStore::append(const StoredReading& reading)
 {
-    return writable() ? noted(statements_->append(reading)) : std::nullopt;
+    StoreBatch batch;
+    batch.readings.append(reading);
+    std::int64_t seq = 0;
+    return commitBatch(batch, &seq) ? std::optional<std::int64_t>(seq) : std::nullopt;
 }
 
 std::optional<std::int64_t> SqliteReadingsStore::appendAlarmEvent(const StoredAlarmEvent& event)
@@ -393,25 +408,71 @@ int SqliteReadingsStore::removeOlderThan(std::int64_t utcMs, int maxRows)
 
 bool SqliteReadingsStore::commit(const StoreBatch& batch)
 {
+    std::int64_t seq = 0;
+    return commitBatch(batch, &seq);
+}
+
+bool SqliteReadingsStore::commitBatch(const StoreBatch& batch, std::int64_t* lastReadingSeq)
+{
     if (!writable())
         return false;
     if (!db_.transaction())
         return fail(QString(), db_.lastError());
+    QString why;
+    const auto failed = [&why](const QString& reason) {
+        why = reason;
+        return false;
+    };
     bool written = true;
-    for (const StoredReading& reading : batch.readings)
-        written = written && statements_->append(reading);
-    for (const StoredAlarmEvent& event : batch.alarmEvents)
-        written = written && statements_->appendAlarmEvent(event);
+    for (int i = 0; written && i < batch.readings.size(); ++i) {
+        StoredReading reading = batch.readings[i];
+        const std::optional<std::int64_t> seq = statements_->append(reading);
+        written = seq || failed(statements_->error());
+        if (written) {
+            reading.seq = *lastReadingSeq = *seq;
+            written = intervals_->add(reading, fallbackPulsesPerLiter_) || failed(intervals_->error());
+        }
+    }
+    for (int i = 0; written && i < batch.alarmEvents.size(); ++i)
+        written = statements_->appendAlarmEvent(batch.alarmEvents[i]) || failed(statements_->error());
     for (auto it = batch.delivered.constBegin(); written && it != batch.delivered.constEnd(); ++it)
-        written = statements_->setInfoNumber(QStringLiteral("delivered/") + it.key(), it.value());
-    if (written && batch.pruneBeforeUtcMs > 0) {
+        written = statements_->setInfoNumber(QStringLiteral("delivered/") + it.key(), it.value())
+                  || failed(statements_->error());
+    // Readings wait for the intervals' first build: their liters must be
+    // counted before they go.
+    if (written && batch.pruneBeforeUtcMs > 0 && !intervals_->building()) {
         statements_->removeOlderThan(batch.pruneBeforeUtcMs, batch.pruneMaxRows);
-        written = statements_->error().isEmpty();
+        written = statements_->error().isEmpty() || failed(statements_->error());
+    }
+    if (written && batch.pruneIntervalsBeforeUtcMs > 0) {
+        intervals_->removeOlderThan(batch.pruneIntervalsBeforeUtcMs, kIntervalPruneRows);
+        written = intervals_->error().isEmpty() || failed(intervals_->error());
     }
     if (written && db_.commit())
         return true;
-    lastError_ = written ? reasonOf(db_.lastError()) : statements_->error();
+    lastError_ = written ? reasonOf(db_.lastError()) : why;
     db_.rollback();
+    return false;
+}
+
+bool SqliteReadingsStore::buildingIntervals() const
+{
+    return intervals_ && intervals_->building();
+}
+
+bool SqliteReadingsStore::buildIntervals(bool* more)
+{
+    *more = false;
+    if (!writable() || !buildingIntervals())
+        return writable();
+    if (!db_.transaction())
+        return fail(QString(), db_.lastError());
+    if (intervals_->buildStep(fallbackPulsesPerLiter_, more) && db_.commit())
+        return true;
+    lastError_ = intervals_->error().isEmpty() ? reasonOf(db_.lastError()) : intervals_->error();
+    db_.rollback();
+    intervals_->readProgress();
+    *more = intervals_->building();
     return false;
 }
 

@@ -26,6 +26,7 @@ struct StoreBatch {
     QMap<QString, std::int64_t> delivered; // stream -> seq
     std::int64_t pruneBeforeUtcMs = 0;
     int pruneMaxRows = 0;
+    std::int64_t pruneIntervalsBeforeUtcMs = 0; // quarter-hour intervals ending by then leave; 0: none
     bool isEmpty() const { return readings.isEmpty() && alarmEvents.isEmpty() && delivered.isEmpty(); }
 };
 
@@ -34,10 +35,11 @@ struct StoreBatch {
 enum class StoreJournal { WalNormal, WalFull, DeleteFull };
 
 class SqliteReadingStatements;
+class StoreIntervals;
 
 class SqliteReadingsStore : public ReadingsStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // Opens the store at path, making the file and its folders when missing.
     // A file that is not a database, or fails SQLite's quick check, is set
@@ -74,9 +76,18 @@ public:
     QString storeId() override { return storeId_; }
 
     // Commits the batch in one transaction: readings and alarm events with
-    // the seq they carry, delivery cursors, and the removal of old readings.
-    // All of it or nothing; false with lastError() set when it fails.
+    // the seq they carry, each reading's quarter-hour interval, delivery
+    // cursors, and the removal of old readings and intervals. All of it or
+    // nothing; false with lastError() set when it fails.
     bool commit(const StoreBatch& batch);
+    // A store made before the quarter-hour intervals builds them from its
+    // readings, a step per call, each in a transaction of its own; *more says
+    // whether steps remain. Until the last, no reading leaves the store.
+    bool buildIntervals(bool* more);
+    bool buildingIntervals() const;
+    // The K-factor of readings stored without one of their own (the
+    // settings' when the store is opened).
+    void setFallbackPulsesPerLiter(double pulsesPerLiter) { fallbackPulsesPerLiter_ = pulsesPerLiter; }
     // Says that this writer ended cleanly: the next open needs no check.
     bool markCleanStop();
     // Whether the writer before this one ended without markCleanStop(): the
@@ -100,6 +111,7 @@ private:
     bool setUp(StoreJournal journal);
     bool readInfoAndPrepare();
     bool upgradeSchema();
+    bool commitBatch(const StoreBatch& batch, std::int64_t* lastReadingSeq);
     QStringList readingColumns();
     bool exec(const QString& statement);
     // Open for writing; else false, with the reason in lastError_.
@@ -118,6 +130,8 @@ private:
     QString storeId_;
     bool uncleanStop_ = false;
     bool newestFailed_ = false;
+    std::unique_ptr<StoreIntervals> intervals_; // a writer's
+    double fallbackPulsesPerLiter_ = 6900.0;
     QString lastError_;
     QString notice_;
 };

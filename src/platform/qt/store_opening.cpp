@@ -1,10 +1,12 @@
 #include "platform/qt/store_opening.h"
 
+#include "platform/qt/sqlite_interval_reader.h"
 #include "platform/state_directory.h"
 #include "sensor/totals_report.h"
 #include "settings/settings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -22,7 +24,12 @@ int printTotals(const Settings& settings)
             std::fprintf(stderr, "%s\n", qPrintable(QCoreApplication::translate(
                                              "store", "The readings store %1 cannot be read: %2.").arg(path, error)));
     }
-    std::printf("%s", qPrintable(totalsReport(store.get(), settings.sensor.pulsesPerLiter)));
+    // The day's and month's liters, once the store keeps its intervals.
+    std::unique_ptr<SqliteIntervalReader> intervals = store ? SqliteIntervalReader::open(path, &error) : nullptr;
+    if (intervals && !intervals->hasIntervals())
+        intervals.reset();
+    std::printf("%s", qPrintable(totalsReport(store.get(), settings.sensor.pulsesPerLiter, intervals.get(),
+                                              QDateTime::currentMSecsSinceEpoch())));
     return store || !QFileInfo::exists(path) ? 0 : 1;
 }
 

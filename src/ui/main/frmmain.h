@@ -3,9 +3,9 @@
 // Start/Stop, Logging and Reset switches and the status bar. It is the front
 // end of the station (the module's port, the sampling timer tmrRd, the logging
 // timer tmrLogger, the store), and its handlers are the operator's controls
-// that drive it. Its context menu chooses the port, opens the trend window, the
-// settings and a calibration run, acknowledges alarms, and says how MQTT
-// stands.
+// that drive it. Its context menu chooses the port, opens the trend and
+// history windows, the settings and a calibration run, acknowledges alarms,
+// and says how much flowed today and this month and how MQTT stands.
 
 #include "instrument/instrument.h"
 #include "instrument/mqtt_publisher.h"
@@ -30,6 +30,8 @@ class CWButton;
 class CWKnob;
 class CWSlide;
 class FileDialog;
+class HistoryWindow;
+class IntervalSource;
 class LoggingSwitch;
 class MainContextMenu;
 class MessageBox;
@@ -61,12 +63,17 @@ public:
     void switchPort(const QString& device);
     void askForPort();
     void showTrend();
+    void showHistory();
     void showAbout();
     void showSettings();
     void showCalibration();
     // "Meter total: 1,234.56 L since 2026-12-01": every reading the store has kept.
     QString meterText() const;
 
+    // The store's quarter-hour intervals, for the History window and the
+    // menu's day and month totals; none (the store is not open): neither
+    // shows any.
+    void useIntervals(IntervalSource* intervals);
     Instrument& instrument() { return instrument_; }
     Station& station() { return station_; }
     // The broker connection while [mqtt] names one; none otherwise.
@@ -121,6 +128,9 @@ private:
     QAction* meterAction_ = nullptr;
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
     QAction* trendAction_ = nullptr;
+    HistoryWindow* historyWindow_ = nullptr; // made when first opened, then hidden and shown
+    QAction* historyAction_ = nullptr;
+    IntervalSource* intervals_ = nullptr;
     MainContextMenu* contextMenu_ = nullptr;
     std::unique_ptr<AlarmPanel> alarmPanel_;
     bool shutDown_ = false;

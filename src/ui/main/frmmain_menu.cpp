@@ -1,12 +1,14 @@
 // The instrument window's context menu and its commands: the serial port, the
-// trend window, the settings, a calibration run, acknowledging alarms and
-// About. Nothing here is visible on the panel itself.
+// trend and history windows, the settings, a calibration run, acknowledging
+// alarms and About. Nothing here is visible on the panel itself.
 #include "frmmain.h"
 
 #include "main_context_menu.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "history/glance_totals.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/history/history_window.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/settings/settings_dialog.h"
 #include "ui/trend/trend_window.h"
@@ -27,6 +29,18 @@ void frmmain::createMenu()
     trendAction_->setShortcutVisibleInContextMenu(true);
     connect(trendAction_, &QAction::triggered, this, &frmmain::showTrend);
     addAction(trendAction_);
+    historyAction_ = new QAction(tr("&History..."), this);
+    historyAction_->setObjectName(QStringLiteral("mnuHistory"));
+    historyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    historyAction_->setShortcutVisibleInContextMenu(true);
+    connect(historyAction_, &QAction::triggered, this, &frmmain::showHistory);
+    addAction(historyAction_);
+    // Read from the store's intervals each time the menu opens; hidden without them.
+    const auto glance = [this](QString (*line)(const GlanceTotals&, const QLocale&)) {
+        const std::optional<GlanceTotals> totals =
+            intervals_ ? glanceTotals(*intervals_, station_.clock().currentMSecsSinceEpoch()) : std::nullopt;
+        return totals ? line(*totals, QLocale()) : QString();
+    };
 
     auto* settingsAction = new QAction(tr("Setti&ngs..."), this);
     settingsAction->setObjectName(QStringLiteral("mnuSettings"));
@@ -36,9 +50,11 @@ void frmmain::createMenu()
     connect(calibrateAction, &QAction::triggered, this, &frmmain::showCalibration);
 
     contextMenu_ = new MainContextMenu(
-        {trendAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
+        {trendAction_, historyAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
         [] { return availableSerialPorts(); }, [this] { return station_.port().deviceName(); },
         {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
+         {QStringLiteral("mnuToday"), [glance] { return glance(todayLine); }},
+         {QStringLiteral("mnuThisMonth"), [glance] { return glance(monthLine); }},
          {QStringLiteral("mnuMqtt"), [this] { return mqtt() ? mqtt()->menuLine() : QString(); }}},
         this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
@@ -100,6 +116,15 @@ void frmmain::showTrend()
     trendWindow_->show();
     trendWindow_->raise();
     trendWindow_->activateWindow();
+}
+
+void frmmain::showHistory()
+{
+    if (!historyWindow_)
+        historyWindow_ = new HistoryWindow(intervals_, station_.clock(), fileDialog_, station_.messages(), this);
+    historyWindow_->show();
+    historyWindow_->raise();
+    historyWindow_->activateWindow();
 }
 
 void frmmain::showSettings()

@@ -1,7 +1,8 @@
 // What the instrument window shows of the readings store: the trend of
-// earlier runs and the meter.
+// earlier runs, the meter and the history.
 #include "frmmain.h"
 
+#include "ui/history/history_window.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
@@ -12,7 +13,15 @@ namespace tavelin {
 void frmmain::storeReady()
 {
     instrument_.trend().restore(instrument_.history());
+    useIntervals(station_.intervals());
     readingKept();
+}
+
+void frmmain::useIntervals(IntervalSource* intervals)
+{
+    intervals_ = intervals;
+    if (historyWindow_)
+        historyWindow_->setSource(intervals);
 }
 
 void frmmain::readingKept()

@@ -23,6 +23,7 @@ namespace {
 const QString kPulsesPerLiterLabel = QStringLiteral("Pulses per liter");
 const QString kKeepTotalLabel = QStringLiteral("Keep the total across restarts");
 const QString kRetentionDaysLabel = QStringLiteral("Keep readings for (days)");
+const QString kIntervalYearsLabel = QStringLiteral("Keep quarter-hour totals for (years, 0: always)");
 
 // "Pulses per liter: "abc" is not a number."
 QString fieldSentence(const QString& label, const SettingsProblem& problem)
@@ -74,11 +75,14 @@ QWidget* SettingsDialog::createSensorPage()
     keepTotal_->setChecked(settings_.sensor.keepTotal);
     retentionDays_ = new QLineEdit(settingsNumberText(settings_.store.retentionDays), page);
     retentionDays_->setObjectName(QStringLiteral("retentionDays"));
+    intervalYears_ = new QLineEdit(settingsNumberText(settings_.store.intervalYears), page);
+    intervalYears_->setObjectName(QStringLiteral("intervalYears"));
 
     auto* form = new QFormLayout(page);
     form->addRow(kPulsesPerLiterLabel, pulsesPerLiter_);
     form->addRow(keepTotal_);
     form->addRow(kRetentionDaysLabel, retentionDays_);
+    form->addRow(kIntervalYearsLabel, intervalYears_);
     return page;
 }
 
@@ -101,6 +105,7 @@ void SettingsDialog::accept()
     values.insert(QLatin1String(settings_key::keepTotal),
                   keepTotal_->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
     values.insert(QLatin1String(settings_key::retentionDays), retentionDays_->text());
+    values.insert(QLatin1String(settings_key::intervalYears), intervalYears_->text());
     alarmsPage_->addValues(&values);
     mqttPage_->addValues(&values);
     QVector<SettingsProblem> problems;
@@ -113,6 +118,7 @@ void SettingsDialog::accept()
             fields.insert(it.key(), it.value());
         fields.insert(QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_});
         fields.insert(QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_});
+        fields.insert(QLatin1String(settings_key::intervalYears), {kIntervalYearsLabel, intervalYears_});
         QStringList sentences;
         for (const SettingsProblem& problem : problems)
             sentences.append(fieldSentence(fields.value(problem.key).first, problem));
@@ -128,7 +134,7 @@ void SettingsDialog::accept()
     // What this page shows; every other setting stays as it was.
     Settings result = settings_;
     result.sensor = entered.sensor;
-    result.store.retentionDays = entered.store.retentionDays;
+    result.store = entered.store;
     result.alarms = entered.alarms;
     // The page always gives every key: the section is there once saved with a rule.
     result.alarms.inFile = settings_.alarms.inFile || !entered.alarms.sameRules(AlarmSettings{});

@@ -48,6 +48,7 @@ private:
     QLineEdit* pulsesPerLiter_ = nullptr;
     QCheckBox* keepTotal_ = nullptr;
     QLineEdit* retentionDays_ = nullptr;
+    QLineEdit* intervalYears_ = nullptr;
     AlarmsPage* alarmsPage_ = nullptr;
     MqttSettingsPage* mqttPage_ = nullptr;
     QLabel* problem_ = nullptr;
