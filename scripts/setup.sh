@@ -15,6 +15,7 @@ packages=(
   dpkg-dev desktop-file-utils appstream lintian groff-base librsvg2-bin
   libsystemd-dev systemd
   libmosquitto-dev mosquitto mosquitto-clients openssl
+  libqt5serialbus5-dev mbpoll python3-pymodbus python3-serial-asyncio
 )
 
 missing=()

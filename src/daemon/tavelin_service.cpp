@@ -17,9 +17,12 @@ TavelinService::TavelinService(Parts parts, const Settings& settings)
     instrument_.addTickListener([this] { cycleDone(); });
     instrument_.setAlarmView(this);
     instrument_.restoreTotal();
-    MqttPublisher::writeStatusLinesTo([this](const QString& status, bool trouble) {
-        parts_.journal.write(trouble ? JournalMessages::Priority::Warning : JournalMessages::Priority::Info, status);
-    });
+    const auto journalLine = [this](const QString& line, bool trouble) {
+        parts_.journal.write(trouble ? JournalMessages::Priority::Warning : JournalMessages::Priority::Info, line);
+    };
+    MqttPublisher::writeStatusLinesTo(journalLine);
+    modbus_ = std::make_unique<ModbusOutput>(
+        instrument_, [this] { return mqtt_ && mqtt_->connected(); }, journalLine);
 }
 
 void TavelinService::start()
@@ -38,6 +41,7 @@ void TavelinService::start()
     instrument_.setSampling(true);
     startLogging(instrument_.settings().logging.mode);
     MqttPublisher::follow(mqtt_, instrument_, this);
+    modbus_->follow();
 }
 
 void TavelinService::startLogging(FileOpenMode mode)
@@ -59,6 +63,8 @@ void TavelinService::reload()
         parts_.journal.notify(loaded.report);
     instrument_.applySettings(loaded.settings);
     MqttPublisher::follow(mqtt_, instrument_, this);
+    if (modbus_)
+        modbus_->follow();
     // The file again at its path: after logrotate moved it away, a new file
     // with its own header; rows already written stay where they are.
     instrument_.logWriter().StopLogging();
@@ -71,6 +77,7 @@ void TavelinService::stop()
 {
     parts_.systemd.stopping();
     mqtt_.reset(); // "offline" published, the delivery cursor saved
+    modbus_.reset(); // the clients are disconnected
     instrument_.shutDown(); // sampling off, the log file closed after its last whole row, the port closed
     parts_.journal.summarise(true);
 }

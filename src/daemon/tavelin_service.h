@@ -4,12 +4,14 @@
 // settings name in the Logger dialog's format, keeps the readings store, and
 // tells systemd how it goes. What the window shows in a box goes to the
 // journal, and so does every alarm raised or over. Readings and alarm events
-// go to an MQTT broker when the settings name one. SIGHUP reads the settings
+// go to an MQTT broker when the settings name one, and Modbus TCP clients
+// read them when the settings name an address to listen on. SIGHUP reads the settings
 // again and opens the log file again at its path (for logrotate); SIGTERM and
 // SIGINT end it with whole rows.
 
 #include "alarms/alarm_view.h"
 #include "instrument/instrument.h"
+#include "instrument/modbus_output.h"
 #include "instrument/mqtt_publisher.h"
 #include "sensor/sensor_display.h"
 
@@ -63,6 +65,7 @@ private:
     QString total_ = QStringLiteral("000"); // what the Total Liters readout shows before a reading
     QSet<int> alarmsUp_;                    // AlarmIds whose condition holds
     std::unique_ptr<MqttPublisher> mqtt_;    // ends before the instrument it publishes
+    std::unique_ptr<ModbusOutput> modbus_;   // likewise
 };
 
 } // namespace tavelin

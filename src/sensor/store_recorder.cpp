@@ -28,12 +28,14 @@ void StoreRecorder::attach(ReadingsStore* store)
 {
     store_ = store;
     lastSeq_.reset();
+    lastStored_.reset();
     meterCentipulses_ = 0;
     failureReported_ = false;
     if (!store_)
         return;
     if (const std::optional<StoredReading> newest = store_->newest()) {
         lastSeq_ = newest->seq;
+        lastStored_ = newest;
         meterCentipulses_ = newest->meterCentipulses;
     }
 }
@@ -60,6 +62,8 @@ void StoreRecorder::sampleAccepted(const MeasurementState& state)
         return;
     }
     lastSeq_ = seq;
+    reading.seq = *seq;
+    lastStored_ = reading;
     failureReported_ = false;
     pruneOlderThanRetention(reading.utcMs);
 }

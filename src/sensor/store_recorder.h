@@ -9,6 +9,7 @@
 // reading is offered to the store again, and a reading that is stored
 // re-arms the report. Without a store it does nothing.
 
+#include "platform/readings_store.h"
 #include "sensor/sample_listener.h"
 
 #include <cstdint>
@@ -17,7 +18,6 @@
 namespace tavelin {
 
 class MessageBox;
-class ReadingsStore;
 class WallClock;
 
 class StoreRecorder : public SampleListener {
@@ -41,6 +41,10 @@ public:
     // The newest stored reading's sequence number; nothing before the first.
     std::optional<std::int64_t> lastSeq() const { return lastSeq_; }
     std::int64_t meterCentipulses() const { return meterCentipulses_; }
+    // The newest stored reading, as stored; nothing before the first.
+    const std::optional<StoredReading>& lastStored() const { return lastStored_; }
+    // The last reading offered could not be stored.
+    bool lastAppendFailed() const { return failureReported_; }
 
 private:
     void pruneOlderThanRetention(std::int64_t nowMs);
@@ -51,6 +55,7 @@ private:
     MessageBox& messages_;
     double retentionDays_ = 7.0;
     std::optional<std::int64_t> lastSeq_;
+    std::optional<StoredReading> lastStored_;
     std::int64_t meterCentipulses_ = 0;
     bool failureReported_ = false;
 };

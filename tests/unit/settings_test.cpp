@@ -323,6 +323,63 @@ TEST(MqttAddress, PortsDefaultByScheme)
     EXPECT_EQ(endpointText(endpoint).toStdString(), "[::1]:1883");
 }
 
+// --- [modbus] -----------------------------------------------------------------
+
+class ModbusValues : public ::testing::TestWithParam<MqttCase> {};
+
+TEST_P(ModbusValues, TakesLiteralAddressesWholeNumbersAndRangesAndReportsTheRest)
+{
+    const MqttCase& c = GetParam();
+    const QString key = QStringLiteral("modbus/") + QLatin1String(c.key);
+    QVector<SettingsProblem> problems;
+    const Settings s = settingsFromValues({{key, QString::fromUtf8(c.value)}}, &problems);
+    EXPECT_TRUE(s.modbus.inFile);
+    EXPECT_EQ(valuesFromSettings(s).value(key).toStdString(), c.used);
+    ASSERT_EQ(problems.size(), *c.reason ? 1 : 0);
+    if (*c.reason) {
+        EXPECT_EQ(problems[0].reason.toStdString(), c.reason);
+    }
+}
+
+const char kNotListen[] = "not an address to listen on (a literal address and a port, such as 127.0.0.1:1502 or "
+                          "[::1]:1502)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Modbus, ModbusValues,
+    ::testing::Values(
+        MqttCase{"Loopback", "listen", " 127.0.0.1:1502 ", "127.0.0.1:1502", ""},
+        MqttCase{"Everywhere", "listen", "0.0.0.0:502", "0.0.0.0:502", ""},
+        MqttCase{"Ipv6", "listen", "[::1]:1502", "[::1]:1502", ""},
+        MqttCase{"EmptyIsOff", "listen", "", "", ""},
+        MqttCase{"HostName", "listen", "localhost:1502", "", kNotListen},
+        MqttCase{"NoPort", "listen", "127.0.0.1", "", kNotListen},
+        MqttCase{"Ipv6WithoutBrackets", "listen", "::1:1502", "", kNotListen},
+        MqttCase{"Ipv4InBrackets", "listen", "[127.0.0.1]:1502", "", kNotListen},
+        MqttCase{"PortZero", "listen", "127.0.0.1:0", "", "not an address to listen on (the port is 1 to 65535)"},
+        MqttCase{"PortTooHigh", "listen", "127.0.0.1:65536", "", "not an address to listen on (the port is 1 to 65535)"},
+        MqttCase{"UnitId", "unit_id", "247", "247", ""},
+        MqttCase{"UnitIdZero", "unit_id", "0", "1", "out of range (1 to 255)"},
+        MqttCase{"UnitIdHex", "unit_id", "0x10", "1", "not a whole number"},
+        MqttCase{"UnitIdDecimal", "unit_id", "1.5", "1", "not a whole number"},
+        MqttCase{"MaxClients", "max_clients", "+16", "16", ""},
+        MqttCase{"MaxClientsHuge", "max_clients", "99999999999999999999", "8", "out of range (1 to 256)"},
+        MqttCase{"MaxClientsEmpty", "max_clients", " ", "8", "empty"},
+        MqttCase{"Allowed", "allowed_clients", "10.0.0.5, 192.168.1.0/24", "10.0.0.5, 192.168.1.0/24", ""},
+        MqttCase{"AllowedName", "allowed_clients", "10.0.0.5, scada.lan", "",
+                 "a list holding \"scada.lan\", which is neither an address nor a range (such as 192.168.1.20, "
+                 "10.0.0.0/8 or fd00::/8)"}),
+    [](const ::testing::TestParamInfo<MqttCase>& info) { return std::string(info.param.name); });
+
+TEST(ModbusSection, IsWrittenOnlyOnceItIsInTheFileOrSet)
+{
+    Settings s;
+    EXPECT_FALSE(valuesFromSettings(s).contains(QStringLiteral("modbus/listen")));
+    s.modbus.maxClients = 2;
+    EXPECT_EQ(valuesFromSettings(s).value(QStringLiteral("modbus/listen")), QString());
+    const Settings off = settingsFromValues({{QStringLiteral("modbus/listen"), QString()}}, nullptr);
+    EXPECT_EQ(valuesFromSettings(off).value(QStringLiteral("modbus/max_clients")), QStringLiteral("8"));
+}
+
 TEST(MqttDeviceId, DefaultsToTheHostNameReduced)
 {
     const std::pair<const char*, const char*> rows[] = {
@@ -384,6 +441,15 @@ TEST(ReadAgain, AValueThatCannotBeUsedKeepsTheOneInUseAndTheOthersAreTaken)
     ASSERT_EQ(problems.size(), 2);
     EXPECT_EQ(problems[0].defaultValue, QStringLiteral("450"));
     EXPECT_TRUE(settingsProblemReport(QStringLiteral("f.conf"), problems).contains(QStringLiteral("450 is used")));
+
+    // Also where the section is not in the file the settings in use came from.
+    inUse.modbus.listen = QStringLiteral("127.0.0.1:1502");
+    problems.clear();
+    const Settings modbus = settingsKeepingInUse({{QStringLiteral("modbus/listen"), QStringLiteral("scada:502")}},
+                                                 inUse, &problems);
+    EXPECT_EQ(modbus.modbus.listen, inUse.modbus.listen);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0].defaultValue, QStringLiteral("127.0.0.1:1502"));
 }
 
 } // namespace

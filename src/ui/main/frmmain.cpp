@@ -30,6 +30,8 @@ frmmain::frmmain(Services services, const Settings& settings, QWidget* parent)
                                                AlarmPanel::Readouts{lblHz_, lblLitersPerMin_, liters_});
     placeControls();
     connectHandlers();
+    modbus_ = std::make_unique<ModbusOutput>(instrument_, [this] { return mqtt_ && mqtt_->connected(); });
+    modbus_->follow();
     createMenu();
     loggingSwitch_ = std::make_unique<LoggingSwitch>(instrument_.logWriter(), *StatusBar1_, services.fileDialog, this);
 }
@@ -96,6 +98,7 @@ void frmmain::shutDown()
         return;
     shutDown_ = true;
     mqtt_.reset(); // "offline", while the store is still there
+    modbus_.reset(); // the clients are disconnected
     instrument_.shutDown(); // the timers, the log file, the port
     if (loggingSwitch_)
         loggingSwitch_->closeDialog();

@@ -5,9 +5,10 @@
 // tmrLogger, the store), and its handlers are the operator's controls that
 // drive it. Its context menu chooses the port, opens the trend window, the
 // settings and a calibration run, acknowledges alarms, and says how MQTT
-// stands.
+// and the Modbus server stand.
 
 #include "instrument/instrument.h"
+#include "instrument/modbus_output.h"
 #include "instrument/mqtt_publisher.h"
 #include "sensor/sensor_display.h"
 #include "settings/settings.h"
@@ -84,6 +85,9 @@ public:
     Instrument& instrument() { return instrument_; }
     // The broker connection while [mqtt] names one; none otherwise.
     MqttPublisher* mqtt() const { return mqtt_.get(); }
+    // The Modbus server, serving while [modbus] names an address; none once
+    // the window has closed.
+    ModbusOutput* modbus() const { return modbus_.get(); }
 
     // Handlers.
     void CWButton1_Click();
@@ -126,6 +130,7 @@ private:
     Services services_;
     Instrument instrument_;
     std::unique_ptr<MqttPublisher> mqtt_; // ends before the instrument it publishes
+    std::unique_ptr<ModbusOutput> modbus_; // likewise
     std::unique_ptr<LoggingSwitch> loggingSwitch_;
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;

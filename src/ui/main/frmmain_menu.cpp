@@ -39,7 +39,8 @@ void frmmain::createMenu()
         {trendAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
         [] { return availableSerialPorts(); }, [this] { return services_.MSComm1.deviceName(); },
         {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
-         {QStringLiteral("mnuMqtt"), [this] { return mqtt_ ? mqtt_->menuLine() : QString(); }}},
+         {QStringLiteral("mnuMqtt"), [this] { return mqtt_ ? mqtt_->menuLine() : QString(); }},
+         {QStringLiteral("mnuModbus"), [this] { return modbus_ ? modbus_->status() : QString(); }}},
         this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
@@ -110,11 +111,14 @@ void frmmain::showSettings()
     }
     SettingsDialog dialog(*services_.settingsFile, instrument_.settings(), this);
     dialog.showMqttStatus(mqtt_.get());
+    dialog.showModbusStatus(modbus_.get());
     if (dialog.exec() != QDialog::Accepted)
         return;
     instrument_.applySettings(dialog.settings());
     alarmPanel_->rulesChanged();
     MqttPublisher::follow(mqtt_, instrument_, this);
+    if (modbus_)
+        modbus_->follow();
 }
 
 void frmmain::showCalibration()

@@ -3,7 +3,7 @@
 // now, read each time the menu opens, the current one checked, and "Other..."
 // for a typed path such as a pseudo-terminal), the window's commands
 // ("Trend...", "Settings...", "Calibrate..."), lines that tell rather than
-// do (the meter total, how MQTT stands), and "About tavelin". It shows only when asked for and adds nothing
+// do (the meter total, how MQTT and the Modbus server stand), and "About tavelin". It shows only when asked for and adds nothing
 // to the panel.
 
 #include "platform/qt/serial_port_list.h"
