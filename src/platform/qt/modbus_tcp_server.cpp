@@ -33,6 +33,17 @@ QHostAddress peerOf(const QTcpSocket* client)
     return isV4 ? QHostAddress(v4) : address;
 }
 
+// Asks the server about each new client. The server owns it and deletes it
+// with itself.
+class ConnectionGate : public QModbusTcpConnectionObserver {
+public:
+    explicit ConnectionGate(std::function<bool(QTcpSocket*)> accept) : accept_(std::move(accept)) {}
+    bool acceptNewConnection(QTcpSocket* client) override { return accept_(client); }
+
+private:
+    std::function<bool(QTcpSocket*)> accept_;
+};
+
 } // namespace
 
 ModbusTcpServer::ModbusTcpServer(const Limits& limits, Lines lines, QObject* parent)
@@ -40,17 +51,17 @@ ModbusTcpServer::ModbusTcpServer(const Limits& limits, Lines lines, QObject* par
 {
     setMap(registerMap());
     setServerAddress(limits_.unitId);
-    installConnectionObserver(this);
+    installConnectionObserver(new ConnectionGate([this](QTcpSocket* client) { return acceptNewConnection(client); }));
 }
 
 ModbusTcpServer::~ModbusTcpServer()
 {
-    // The clients' sockets go with the base class: nothing of theirs may
-    // reach this part of the server after now.
+    // The clients' sockets go with the base class: nothing of theirs, and
+    // no new client, may reach this part of the server after now.
     for (QTcpSocket* client : qAsConst(clients_))
         client->disconnect(this);
     clients_.clear();
-    installConnectionObserver(nullptr);
+    installConnectionObserver(new ConnectionGate([](QTcpSocket*) { return false; }));
     disconnectDevice();
 }
 

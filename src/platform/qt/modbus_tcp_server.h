@@ -20,7 +20,7 @@ class QTcpSocket;
 
 namespace tavelin {
 
-class ModbusTcpServer : public QModbusTcpServer, private QModbusTcpConnectionObserver {
+class ModbusTcpServer : public QModbusTcpServer {
     Q_OBJECT
 public:
     static constexpr int kIdleMs = 60000;
@@ -50,7 +50,7 @@ protected:
     QModbusResponse processRequest(const QModbusPdu& request) override;
 
 private:
-    bool acceptNewConnection(QTcpSocket* client) override;
+    bool acceptNewConnection(QTcpSocket* client);
     void follow(QTcpSocket* client);
     void forget(QTcpSocket* client);
     void writeOnce(QSet<QString>& written, const QString& address, const QString& line);
