@@ -77,10 +77,11 @@ TEST(SettingsDialog, ShowsTheCurrentSettingsOnTheSensorPage)
     EXPECT_EQ(d.windowTitle().toStdString(), "Settings");
     auto* tabs = d.findChild<QTabWidget*>();
     ASSERT_NE(tabs, nullptr);
-    ASSERT_EQ(tabs->count(), 3);
+    ASSERT_EQ(tabs->count(), 4);
     EXPECT_EQ(tabs->tabText(0).toStdString(), "Sensor");
     EXPECT_EQ(tabs->tabText(1).toStdString(), "Alarms");
     EXPECT_EQ(tabs->tabText(2).toStdString(), "MQTT");
+    EXPECT_EQ(tabs->tabText(3).toStdString(), "Modbus");
     EXPECT_EQ(b.pulsesPerLiter()->text().toStdString(), "5000");
     EXPECT_TRUE(b.keepTotal()->isChecked());
     EXPECT_EQ(b.keepTotal()->text().toStdString(), "Keep the total across restarts");
@@ -305,6 +306,39 @@ INSTANTIATE_TEST_SUITE_P(
                      ""},
         MqttPageCase{"BadPrefix", "mqttTopicPrefix", "a/#", false,
                      "Topic prefix: \"a/#\" is not a topic (it holds + or #).", ""}),
+    [](const ::testing::TestParamInfo<MqttPageCase>& info) { return std::string(info.param.name); });
+
+// The Modbus page: its fields go to [modbus], a field that cannot be used is
+// named on its own page, and without an address the status line says it is off.
+class ModbusPage : public ::testing::TestWithParam<MqttPageCase> {};
+
+TEST_P(ModbusPage, FieldsAreCheckedAndSavedUnderModbus)
+{
+    const MqttPageCase& c = GetParam();
+    DialogBench b;
+    SettingsDialog& d = b.open();
+    d.showModbusStatus(nullptr);
+    EXPECT_EQ(b.child<QLabel>("modbusStatus")->text().toStdString(), "Modbus is off: no address to listen on is set.");
+    DialogBench::type(b.child<QLineEdit>(c.field), c.typed);
+    QTest::mouseClick(b.button(QDialogButtonBox::Ok), Qt::LeftButton);
+    EXPECT_EQ(d.result() == QDialog::Accepted, c.accepted);
+    EXPECT_EQ(b.problem()->text().toStdString(), c.problem);
+    if (!c.accepted)
+        EXPECT_EQ(d.findChild<QTabWidget*>()->currentWidget()->objectName().toStdString(), "modbusPage");
+    EXPECT_EQ(contentsOf(b.path).contains("[modbus]"), c.accepted);
+    EXPECT_EQ(SettingsFile(b.path).load().settings.modbus.listen.toStdString(), c.savedUrl);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ModbusPage,
+    ::testing::Values(
+        MqttPageCase{"Listen", "modbusListen", "127.0.0.1:1502", true, "", "127.0.0.1:1502"},
+        MqttPageCase{"HostName", "modbusListen", "plc-gateway:502", false,
+                     "Listen on (address:port): \"plc-gateway:502\" is not an address to listen on (a literal "
+                     "address and a port, such as 127.0.0.1:1502 or [::1]:1502).",
+                     ""},
+        MqttPageCase{"UnitId", "modbusUnitId", "300", false, "Unit id: \"300\" is out of range (1 to 255).", ""},
+        MqttPageCase{"Ranges", "modbusAllowedClients", "10.0.0.0/8 fd00::/8", true, "", ""}),
     [](const ::testing::TestParamInfo<MqttPageCase>& info) { return std::string(info.param.name); });
 
 } // namespace
