@@ -3,9 +3,11 @@
 // serial device (the simulator's pseudo-terminal).
 //
 //   cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend]
+//                 [--store PATH [--mqtt-url URL]] [--modbus-listen ADDRESS]
 //
 // With --trend the trend window is open beside the panel, redrawing after
-// every cycle as it does for the operator.
+// every cycle as it does for the operator; with --modbus-listen the window
+// serves its registers there (to clients the caller runs beside it).
 //
 // The window is the program's own frmmain with the real serial port,
 // millisecond counter and window timer; only the timer's interval is shorter
@@ -42,12 +44,13 @@ struct Options {
     bool trend = false;
     QString store; // a readings store to commit every reading to; none: no store
     QString mqttUrl; // with a store: publish every reading to this broker
+    QString modbusListen; // serve the registers on this address
 };
 
 [[noreturn]] void usage()
 {
     std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend] "
-                         "[--store PATH [--mqtt-url URL]]\n");
+                         "[--store PATH [--mqtt-url URL]] [--modbus-listen ADDRESS]\n");
     std::exit(2);
 }
 
@@ -74,6 +77,8 @@ Options parse(int argc, char** argv)
             options.store = QString::fromLocal8Bit(value);
         else if (!std::strcmp(argv[i - 1], "--mqtt-url"))
             options.mqttUrl = QString::fromLocal8Bit(value);
+        else if (!std::strcmp(argv[i - 1], "--modbus-listen"))
+            options.modbusListen = QString::fromLocal8Bit(value);
         else
             usage();
     }
@@ -108,6 +113,8 @@ int main(int argc, char* argv[])
     tavelin::Settings settings;
     settings.mqtt.url = options.mqttUrl;
     settings.mqtt.deviceId = QStringLiteral("bench");
+    settings.modbus.listen = options.modbusListen;
+    settings.modbus.maxClients = 16;
     tavelin::bench::TimedWindow window({port, counter, messages, logChannel, clock, fileDialog}, settings,
                                        options.intervalMs);
     window.useStore(store.get());
@@ -145,9 +152,10 @@ int main(int argc, char* argv[])
         std::printf("%lld %lld %lld\n", static_cast<long long>(cycles[i].tick),
                     static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
                     static_cast<long long>(cycles[i].waitedUs));
-    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d mqtt=%d\n",
+    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d mqtt=%d modbus=%d\n",
                 window.cyclesWithoutDisplay(), messages.shown(), options.warmUp, options.intervalMs,
-                options.trend ? 1 : 0, store ? 1 : 0, options.mqttUrl.isEmpty() ? 0 : 1);
+                options.trend ? 1 : 0, store ? 1 : 0, options.mqttUrl.isEmpty() ? 0 : 1,
+                options.modbusListen.isEmpty() ? 0 : 1);
     if (messages.shown() > 0)
         std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
     window.close();
