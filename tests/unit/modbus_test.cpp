@@ -3,7 +3,6 @@
 #include "modbus/ip_ranges.h"
 #include "modbus/modbus_registers.h"
 #include "modbus/modbus_requests.h"
-#include "platform/readings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -55,19 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {{6, 0x4B80}, {7, 0x0001}, {9, 0x0003}, {10, 0xE800}, {11, 0x03E9}, {13, 1}}},
         RegistersCase{"SeqKeepsItsLow32Bits", shown(0, 0, 0, 0, 0x100000005LL, kNow, 0x1209), {{13, 5}, {15, 0x1209}}},
         RegistersCase{"SecondsStopAt65535", shown(0, 0, 0, 0, 1, kNow - 70000000), {{13, 1}, {14, 0xFFFF}}},
-        RegistersCase{"AClockThatWentBackIsNow", shown(0, 0, 0, 0, 1, kNow + 5000), {{13, 1}}},
         RegistersCase{"NegativeMeterHasNoMilliliters", shown(0, 0, 0, -1.5, 1, kNow), {{6, 0xBFC0}, {13, 1}}}),
     [](const ::testing::TestParamInfo<RegistersCase>& info) { return std::string(info.param.name); });
-
-TEST(StoredReadingRegisters, ShowTheReadingWithTheMeterOverTheKFactor)
-{
-    StoredReading stored{41, kNow - 1000, 250, 2.17, 93150, 13.5, 690000 * 100 + 69};
-    const ModbusReading r = modbusReadingOf(stored, 6900);
-    EXPECT_EQ(std::make_tuple(r.seq, *r.utcMs, r.flowLMin, r.frequencyHz, r.totalLiters),
-              std::make_tuple(std::int64_t(41), kNow - 1000, 2.17, 250.0, 13.5));
-    EXPECT_EQ(milliliters(r.meterLiters), 100000u); // 100.0000...1 L
-    EXPECT_FALSE(modbusReadingOf(std::nullopt, 6900).utcMs.has_value());
-}
 
 TEST(Requests, OnlyReadsWithinTheMapAreAnswered)
 {
@@ -78,14 +66,10 @@ TEST(Requests, OnlyReadsWithinTheMapAreAnswered)
     } rows[] = {{3, "00000012", ModbusException::None},
                 {4, "00110001", ModbusException::None},
                 {3, "00110002", ModbusException::IllegalDataAddress},
-                {4, "ffff0001", ModbusException::IllegalDataAddress},
                 {3, "00000000", ModbusException::IllegalDataValue}, // the count before the addresses
                 {3, "0000007e", ModbusException::IllegalDataValue},
                 {3, "0000007d", ModbusException::IllegalDataAddress},
                 {3, "0000", ModbusException::IllegalDataValue},
-                {6, "00000001", ModbusException::IllegalFunction},
-                {16, "000000010200ff", ModbusException::IllegalFunction},
-                {23, "0000000100000001", ModbusException::IllegalFunction},
                 {43, "0e0100", ModbusException::IllegalFunction},
                 {0, "", ModbusException::IllegalFunction}}; // a request Qt could not read
     for (const auto& row : rows)
@@ -101,9 +85,8 @@ TEST(AllowedClients, AreThoseInAnAddressOrRange)
         bool in;
     } rows[] = {{"", "203.0.113.9", true},
                 {"127.0.0.1", "127.0.0.2", false},
-                {"10.0.0.0/8, 192.168.1.0/24", "192.168.1.200", true},
-                {"10.0.0.0/8 192.168.1.0/24", "192.168.2.1", false},
-                {"10.0.0.128/25", "10.0.0.127", false},
+                {"10.0.0.0/8, 192.168.1.0/24", "192.168.1.200", true}, // commas or blanks
+                {"10.0.0.128/25 192.168.2.0/24", "10.0.0.127", false},
                 {"10.1.2.3/16", "10.1.200.1", true},
                 {"127.0.0.0/8", "::ffff:127.0.0.1", true},
                 {"fd00::/8", "fd12:3456::1", true},

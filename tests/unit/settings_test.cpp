@@ -256,7 +256,7 @@ TEST(DefaultValues, AreWrittenWithoutNeedlessZeros)
 
 struct MqttCase {
     const char* name;
-    const char* key;   // under [mqtt]
+    const char* key;   // under [mqtt], or "section/key"
     const char* value;
     const char* used;  // the setting afterwards
     const char* reason; // empty: no problem
@@ -267,7 +267,8 @@ class MqttValues : public ::testing::TestWithParam<MqttCase> {};
 TEST_P(MqttValues, UsesAddressesAndTopicsThatWorkAndReportsTheRest)
 {
     const MqttCase& c = GetParam();
-    const QString key = QStringLiteral("mqtt/") + QLatin1String(c.key);
+    const QString key = QString::fromLatin1(c.key).contains(QLatin1Char('/')) ? QString::fromLatin1(c.key)
+                                                                                : QStringLiteral("mqtt/") + c.key;
     QVector<SettingsProblem> problems;
     const Settings s = settingsFromValues({{key, QString::fromUtf8(c.value)}}, &problems);
     const QMap<QString, QString> written = valuesFromSettings(s);
@@ -325,54 +326,28 @@ TEST(MqttAddress, PortsDefaultByScheme)
 
 // --- [modbus] -----------------------------------------------------------------
 
-class ModbusValues : public ::testing::TestWithParam<MqttCase> {};
-
-TEST_P(ModbusValues, TakesLiteralAddressesWholeNumbersAndRangesAndReportsTheRest)
-{
-    const MqttCase& c = GetParam();
-    const QString key = QStringLiteral("modbus/") + QLatin1String(c.key);
-    QVector<SettingsProblem> problems;
-    const Settings s = settingsFromValues({{key, QString::fromUtf8(c.value)}}, &problems);
-    EXPECT_TRUE(s.modbus.inFile);
-    EXPECT_EQ(valuesFromSettings(s).value(key).toStdString(), c.used);
-    ASSERT_EQ(problems.size(), *c.reason ? 1 : 0);
-    if (*c.reason) {
-        EXPECT_EQ(problems[0].reason.toStdString(), c.reason);
-    }
-}
-
 const char kNotListen[] = "not an address to listen on (a literal address and a port, such as 127.0.0.1:1502 or "
                           "[::1]:1502)";
 
 INSTANTIATE_TEST_SUITE_P(
-    Modbus, ModbusValues,
+    Modbus, MqttValues,
     ::testing::Values(
-        MqttCase{"Loopback", "listen", " 127.0.0.1:1502 ", "127.0.0.1:1502", ""},
-        MqttCase{"Ipv6", "listen", "[::1]:1502", "[::1]:1502", ""},
-        MqttCase{"EmptyIsOff", "listen", "", "", ""},
-        MqttCase{"HostName", "listen", "localhost:1502", "", kNotListen},
-        MqttCase{"NoPort", "listen", "127.0.0.1", "", kNotListen},
-        MqttCase{"Ipv4InBrackets", "listen", "[127.0.0.1]:1502", "", kNotListen},
-        MqttCase{"PortZero", "listen", "127.0.0.1:0", "", "not an address to listen on (the port is 1 to 65535)"},
-        MqttCase{"UnitIdZero", "unit_id", "0", "1", "out of range (1 to 255)"},
-        MqttCase{"UnitIdHex", "unit_id", "0x10", "1", "not a whole number"},
-        MqttCase{"MaxClients", "max_clients", " +16 ", "16", ""},
-        MqttCase{"MaxClientsHuge", "max_clients", "99999999999999999999", "8", "out of range (1 to 256)"},
-        MqttCase{"Allowed", "allowed_clients", "10.0.0.5, 192.168.1.0/24", "10.0.0.5, 192.168.1.0/24", ""},
-        MqttCase{"AllowedName", "allowed_clients", "10.0.0.5, scada.lan", "",
+        MqttCase{"Loopback", "modbus/listen", " 127.0.0.1:1502 ", "127.0.0.1:1502", ""},
+        MqttCase{"Ipv6", "modbus/listen", "[::1]:1502", "[::1]:1502", ""},
+        MqttCase{"EmptyIsOff", "modbus/listen", "", "", ""},
+        MqttCase{"HostName", "modbus/listen", "localhost:1502", "", kNotListen},
+        MqttCase{"NoPort", "modbus/listen", "127.0.0.1", "", kNotListen},
+        MqttCase{"PortZero", "modbus/listen", "127.0.0.1:0", "",
+                 "not an address to listen on (the port is 1 to 65535)"},
+        MqttCase{"UnitIdZero", "modbus/unit_id", "0", "1", "out of range (1 to 255)"},
+        MqttCase{"UnitIdHex", "modbus/unit_id", "0x10", "1", "not a whole number"},
+        MqttCase{"MaxClients", "modbus/max_clients", " +16 ", "16", ""},
+        MqttCase{"MaxClientsHuge", "modbus/max_clients", "99999999999999999999", "8", "out of range (1 to 256)"},
+        MqttCase{"Allowed", "modbus/allowed_clients", "10.0.0.5, 192.168.1.0/24", "10.0.0.5, 192.168.1.0/24", ""},
+        MqttCase{"AllowedName", "modbus/allowed_clients", "10.0.0.5, scada.lan", "",
                  "a list holding \"scada.lan\", which is neither an address nor a range (such as 192.168.1.20, "
                  "10.0.0.0/8 or fd00::/8)"}),
     [](const ::testing::TestParamInfo<MqttCase>& info) { return std::string(info.param.name); });
-
-TEST(ModbusSection, IsWrittenOnlyOnceItIsInTheFileOrSet)
-{
-    Settings s;
-    EXPECT_FALSE(valuesFromSettings(s).contains(QStringLiteral("modbus/listen")));
-    s.modbus.maxClients = 2;
-    EXPECT_EQ(valuesFromSettings(s).value(QStringLiteral("modbus/listen")), QString());
-    const Settings off = settingsFromValues({{QStringLiteral("modbus/listen"), QString()}}, nullptr);
-    EXPECT_EQ(valuesFromSettings(off).value(QStringLiteral("modbus/max_clients")), QStringLiteral("8"));
-}
 
 TEST(MqttDeviceId, DefaultsToTheHostNameReduced)
 {
