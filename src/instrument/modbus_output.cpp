@@ -43,8 +43,8 @@ ModbusOutput::~ModbusOutput()
 void ModbusOutput::follow()
 {
     const ModbusSettings& wanted = instrument_.settings().modbus;
-    if (following_ && wanted == settings_)
-        return;
+    if (following_ && wanted == settings_ && failure_.isEmpty())
+        return; // a server that could not listen is tried again
     following_ = true;
     settings_ = wanted;
     everySecond_->stop();

@@ -35,7 +35,7 @@ public:
     ~ModbusOutput() override;
 
     // Serves as the instrument's settings say: started, restarted with other
-    // settings, or ended.
+    // settings (or when it could not listen), or ended.
     void follow();
     // "Modbus: listening on 127.0.0.1:1502, 2 clients"; empty while off.
     QString status() const { return status_; }
