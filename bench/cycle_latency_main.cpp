@@ -3,9 +3,11 @@
 // serial device (the simulator's pseudo-terminal).
 //
 //   cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend]
+//                 [--store PATH [--mqtt-url URL]] [--modbus-listen ADDRESS]
 //
 // With --trend the trend window is open beside the panel, redrawing after
-// every cycle as it does for the operator.
+// every cycle as it does for the operator; with --modbus-listen the window
+// serves its registers there (to clients the caller runs beside it).
 //
 // The window is the program's own frmmain with the real serial port,
 // millisecond counter and window timer; only the timer's interval is shorter
@@ -44,12 +46,13 @@ struct Options {
     bool trend = false;
     QString store; // a readings store to commit every reading to; none: no store
     QString mqttUrl; // with a store: publish every reading to this broker
+    QString modbusListen; // serve the registers on this address
 };
 
 [[noreturn]] void usage()
 {
     std::fprintf(stderr, "usage: cycle-latency --port DEVICE [--cycles N] [--interval MS] [--warm-up N] [--trend] "
-                         "[--store PATH [--mqtt-url URL]]\n");
+                         "[--store PATH [--mqtt-url URL]] [--modbus-listen ADDRESS]\n");
     std::exit(2);
 }
 
@@ -76,6 +79,8 @@ Options parse(int argc, char** argv)
             options.store = QString::fromLocal8Bit(value);
         else if (!std::strcmp(argv[i - 1], "--mqtt-url"))
             options.mqttUrl = QString::fromLocal8Bit(value);
+        else if (!std::strcmp(argv[i - 1], "--modbus-listen"))
+            options.modbusListen = QString::fromLocal8Bit(value);
         else
             usage();
     }
@@ -101,6 +106,8 @@ int main(int argc, char* argv[])
     tavelin::Settings settings;
     settings.mqtt.url = options.mqttUrl;
     settings.mqtt.deviceId = QStringLiteral("bench");
+    settings.modbus.listen = options.modbusListen;
+    settings.modbus.maxClients = 16;
     tavelin::Station station({{port, counter, messages, logChannel, clock}, {}, nullptr}, settings);
     tavelin::bench::TimedWindow window(station, fileDialog, options.intervalMs);
     // When each reading became durable: its seq is its cycle's number, the
@@ -158,9 +165,10 @@ int main(int argc, char* argv[])
                     static_cast<long long>(cycles[i].lastWrite - cycles[i].tick),
                     static_cast<long long>(cycles[i].waitedUs), toDurable);
     }
-    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d mqtt=%d\n",
+    std::printf("# without_display=%d messages=%d warm_up=%d interval_ms=%d trend=%d store=%d mqtt=%d modbus=%d\n",
                 window.cyclesWithoutDisplay(), messages.shown(), options.warmUp, options.intervalMs,
-                options.trend ? 1 : 0, options.store.isEmpty() ? 0 : 1, options.mqttUrl.isEmpty() ? 0 : 1);
+                options.trend ? 1 : 0, options.store.isEmpty() ? 0 : 1, options.mqttUrl.isEmpty() ? 0 : 1,
+                options.modbusListen.isEmpty() ? 0 : 1);
     if (messages.shown() > 0)
         std::fprintf(stderr, "cycle-latency: last message: %s\n", qPrintable(messages.lastPrompt()));
     window.close();

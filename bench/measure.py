@@ -12,7 +12,7 @@ import os
 import shutil
 import sys
 
-from benchlib import scenarios
+from benchlib import modbus, scenarios
 
 
 BUSY_PROCESSES = 2  # beside the loaded latency run: a machine that is not quiet
@@ -146,6 +146,21 @@ def history_rows(h, e):
     ]
 
 
+def modbus_rows(lat, service, beside):
+    clients = beside["clients"]
+    return [
+        row("Modbus request to response p50/p99/max", "%.2f/%.2f/%.2f ms" % (service["p50"], service["p99"],
+                                                                          service["max"]),
+            target="report: 10 clients x 10/s, tavelind", met=service["failed"] == 0 and service["closed"] == 0),
+        row("  beside the window's cycle (%d requests)" % clients["requests"],
+            "%.2f/%.2f/%.2f ms" % (clients["p50"], clients["p99"], clients["max"]), target="report"),
+        row("Cycle latency p50/p99, 10 Modbus clients", "%.2f/%.2f ms" % (beside["p50"], beside["p99"]),
+            target="p99 as without: %.2f ms" % lat["p99"], met=beside["p99"] <= 52.0 and beside["messages"] == 0),
+        row("Memory per connected Modbus client", "%.1f KiB" % service["kib_per_client"],
+            target="report: RSS, %d clients" % service["held_clients"]),
+    ]
+
+
 def build_rows(r):
     lat, tb, st, ref, idle = r["latency"], r["sampling"], r["startup"], r["reference"], r["idle"]
     busy = r["latency_busy"]
@@ -186,7 +201,8 @@ def build_rows(r):
     ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"], lat, r["latency_store"], st,
                                                                        r["startup_day"]) + service_rows(
         r["service"], r["sampling"]) + slow_lookup_rows(r["service_slow_lookup"], r["service_slow_disk"]) + alarm_rows(r["alarm_cost"]) + mqtt_rows(lat, r["latency_mqtt"],
-                                                                      r["latency_mqtt_backlog"]) + history_rows(r["history_cost"], r["export_readings"])
+                                                                      r["latency_mqtt_backlog"]) + history_rows(r["history_cost"], r["export_readings"]) + modbus_rows(
+        lat, r["modbus_service"], r["latency_modbus"])
 
 
 def print_table(rows):
@@ -232,6 +248,9 @@ def main():
                                                               args.cycles, args.work, backlog=False)),
         ("latency_mqtt_backlog", lambda: scenarios.cycle_latency_mqtt(
             binary("cycle-latency"), sim, binary("store-commit"), args.cycles, args.work, backlog=True)),
+        ("latency_modbus", lambda: modbus.cycle_latency(binary("cycle-latency"), sim, args.cycles,
+                                                        os.path.join(args.work, "cycle-latency-modbus.txt"))),
+        ("modbus_service", lambda: modbus.service_latency(binary("tavelind"), sim, args.work, 30)),
         ("store_commit", lambda: scenarios.store_commit(binary("store-commit"), args.work)),
         ("alarm_cost", lambda: scenarios.alarm_cost(binary("alarm-cost"))),
         ("history_cost", lambda: scenarios.history_cost(binary("history-cost"), args.work)),

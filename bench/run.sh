@@ -60,9 +60,14 @@
 #    replays a store of 86 400 readings with the program's outbox and client
 #    (time, RSS, CPU, lateness of a 5 ms timer beside it), then times single
 #    readings from the store's commit to a subscriber (p50/p99).
+#  - Modbus: ten clients (plain sockets on one thread, benchlib/modbus.py)
+#    each read the 18 registers ten times a second from tavelind for 30 s:
+#    request-to-response p50/p99/max; before that, tavelind's RSS with no
+#    client and with 100 connected, over 100: memory per client. The same ten
+#    clients poll the window of cycle-latency for a cycle-latency run.
 #
 # Each program runs alone on its own private Xvfb display. The whole run takes
-# about 9 minutes (20 with --long); keep the machine otherwise quiet.
+# about 10 minutes (21 with --long); keep the machine otherwise quiet.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)

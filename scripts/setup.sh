@@ -16,6 +16,7 @@ packages=(
   libsystemd-dev systemd
   libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl
   sqlite3
+  libqt5serialbus5-dev mbpoll python3-pymodbus python3-serial-asyncio
 )
 
 missing=()

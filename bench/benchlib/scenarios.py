@@ -48,7 +48,7 @@ def _busy_processes(count):
 
 
 def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False, trend=False, busy=0, store=None,
-                  mqtt_url=None):
+                  mqtt_url=None, modbus_listen=None):
     """Tick to last display write of the real cycle, through the harness.
 
     With reserve_processor the harness runs under SCHED_FIFO (chrt), so no
@@ -65,7 +65,8 @@ def cycle_latency(harness, sim_binary, cycles, out_path, reserve_processor=False
     try:
         run = subprocess.run([*prefix, harness, "--port", sim.device, "--cycles", str(cycles),
                               *(["--trend"] if trend else []), *(["--store", store] if store else []),
-                              *(["--mqtt-url", mqtt_url] if mqtt_url else [])],
+                              *(["--mqtt-url", mqtt_url] if mqtt_url else []),
+                              *(["--modbus-listen", modbus_listen] if modbus_listen else [])],
                              capture_output=True, text=True, timeout=cycles * 2 + 120)
     finally:
         for spinner in spinners:

@@ -4,7 +4,8 @@
 // settings name in the Logger dialog's format, keeps the readings store, and
 // tells systemd how it goes. What the window shows in a box goes to the
 // journal, and so does every alarm raised or over. Readings and alarm events
-// go to an MQTT broker when the settings name one. SIGHUP reads the settings
+// go to an MQTT broker when the settings name one, and Modbus TCP clients
+// read them when the settings name an address to listen on. SIGHUP reads the settings
 // again and opens the log file again at its path (for logrotate); SIGTERM and
 // SIGINT end it with whole rows.
 

@@ -112,6 +112,7 @@ public:
     StoreRecorder& storeRecorder() { return storeRecorder_; }
     ReadingsStore* store() const { return parts_.store; }
     SerialPort& port() { return parts_.port; }
+    WallClock& clock() { return parts_.clock; }
 
 private:
     Parts parts_;

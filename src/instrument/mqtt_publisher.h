@@ -57,6 +57,7 @@ public:
     const QString& deviceId() const { return deviceId_; }
     // The status line, also written to standard error whenever it changes.
     QString status() const { return status_; }
+    bool connected() const { return facts_.condition.state == MqttState::Connected; }
     // The status with the readings not yet delivered.
     QString menuLine() const;
 

@@ -21,6 +21,8 @@ public:
     // True while the port is open and usable. A port that was lost (device
     // unplugged, hang-up) or could not be opened reads as closed.
     virtual bool isOpen() = 0;
+    // The same, without trying a port that is not open: for a status line.
+    virtual bool isOpenWithoutRetry() const = 0;
     // Opens the port with the fixed settings; false with errorString() on failure.
     virtual bool open() = 0;
     virtual void close() = 0;

@@ -38,6 +38,7 @@ void StoreRecorder::attach(ReadingsStore* store)
         waiting_.clear();
     store_ = store;
     lastSeq_.reset();
+    lastStored_.reset();
     meterCentipulses_ = 0;
     meterLiters_ = 0.0;
     failureReported_ = false;
@@ -56,6 +57,7 @@ bool StoreRecorder::findBase()
         return false;
     if (newest) {
         lastSeq_ = newest->seq;
+        lastStored_ = newest;
         meterCentipulses_ = newest->meterCentipulses;
         meterLiters_ = meterLitersOf(*newest, pulsesPerLiter_);
     }
@@ -104,6 +106,8 @@ void StoreRecorder::store(StoredReading& reading)
         return;
     }
     lastSeq_ = seq;
+    reading.seq = *seq;
+    lastStored_ = reading;
     failureReported_ = false;
     pruneOlderThanRetention(reading.utcMs);
 }

@@ -9,6 +9,7 @@
 // reading is offered to the store again, and a reading that is stored
 // re-arms the report. Without a store it does nothing.
 
+#include "platform/readings_store.h"
 #include "sensor/sample_listener.h"
 
 #include "platform/readings_store.h"
@@ -50,6 +51,10 @@ public:
     std::int64_t meterCentipulses() const { return meterCentipulses_; }
     // The meter in liters: each reading's liters at its own K-factor, summed.
     double meterLiters() const { return meterLiters_; }
+    // The newest stored reading, as stored; nothing before the first.
+    const std::optional<StoredReading>& lastStored() const { return lastStored_; }
+    // The last reading offered could not be stored.
+    bool lastAppendFailed() const { return failureReported_; }
 
 private:
     bool findBase();
@@ -62,6 +67,7 @@ private:
     MessageBox& messages_;
     double retentionDays_ = 7.0;
     std::optional<std::int64_t> lastSeq_;
+    std::optional<StoredReading> lastStored_;
     std::int64_t meterCentipulses_ = 0;
     double meterLiters_ = 0.0;
     double pulsesPerLiter_ = 6900.0;

@@ -144,4 +144,28 @@ void readBooleanSetting(const QMap<QString, QString>& values, const char* key, b
         addProblem(problems, key, it.value(), booleanText(*target), reason);
 }
 
+void readIntegerSetting(const QMap<QString, QString>& values, const char* key, int minimum, int maximum, int* target,
+                        QVector<SettingsProblem>* problems)
+{
+    const auto it = values.constFind(QLatin1String(key));
+    if (it == values.constEnd())
+        return;
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString text = it.value().trimmed();
+    QString reason = QStringLiteral("out of range (%1 to %2)").arg(minimum).arg(maximum);
+    if (text.isEmpty()) {
+        reason = QStringLiteral("empty");
+    } else if (!integer.match(text).hasMatch()) {
+        reason = QStringLiteral("not a whole number");
+    } else {
+        bool ok = false;
+        const qlonglong number = text.toLongLong(&ok); // false beyond 64 bits: out of range
+        if (ok && number >= minimum && number <= maximum) {
+            *target = static_cast<int>(number);
+            return;
+        }
+    }
+    addProblem(problems, key, it.value(), QString::number(*target), reason);
+}
+
 } // namespace tavelin

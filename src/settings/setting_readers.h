@@ -38,5 +38,27 @@ void readOptionalDecimalSetting(const QMap<QString, QString>& values, const char
                                 std::optional<double>* target, QVector<SettingsProblem>* problems);
 void readBooleanSetting(const QMap<QString, QString>& values, const char* key, bool* target,
                         QVector<SettingsProblem>* problems);
+// A whole number from minimum to maximum, written in decimal digits.
+void readIntegerSetting(const QMap<QString, QString>& values, const char* key, int minimum, int maximum, int* target,
+                        QVector<SettingsProblem>* problems);
+
+// A text value, checked by problemOf (which returns why it cannot be used);
+// trimmed, since a blank at either end is never meant.
+template <typename Check>
+void readTextSetting(const QMap<QString, QString>& values, const char* key, Check problemOf, QString* target,
+                     QVector<SettingsProblem>* problems)
+{
+    const auto it = values.constFind(QLatin1String(key));
+    if (it == values.constEnd())
+        return;
+    const QString text = it.value().trimmed();
+    const QString reason = problemOf(text);
+    if (reason.isEmpty()) {
+        *target = text;
+        return;
+    }
+    if (problems)
+        problems->append({QLatin1String(key), it.value(), QLatin1Char('"') + *target + QLatin1Char('"'), reason});
+}
 
 } // namespace tavelin

@@ -54,25 +54,6 @@ void readLoggingSettings(const QMap<QString, QString>& values, LoggingSettings* 
                           QStringLiteral("not one of 60, 30, 15, 10, 5, 2, 1 and 0.5 seconds")});
 }
 
-// A text value, checked by problemOf (which returns why it cannot be used);
-// trimmed, since a blank at either end is never meant.
-template <typename Check>
-void readTextSetting(const QMap<QString, QString>& values, const char* key, Check problemOf, QString* target,
-                     QVector<SettingsProblem>* problems)
-{
-    const auto it = values.constFind(QLatin1String(key));
-    if (it == values.constEnd())
-        return;
-    const QString text = it.value().trimmed();
-    const QString reason = problemOf(text);
-    if (reason.isEmpty()) {
-        *target = text;
-        return;
-    }
-    if (problems)
-        problems->append({QLatin1String(key), it.value(), QLatin1Char('"') + *target + QLatin1Char('"'), reason});
-}
-
 const auto kAnyText = [](const QString&) { return QString(); };
 
 // The password goes in the file that password_file names: a value that is
@@ -164,6 +145,7 @@ Settings settingsFromValues(const QMap<QString, QString>& values, QVector<Settin
     readLoggingSettings(values, &settings.logging, problems);
     readAlarmSettings(values, &settings.alarms, problems);
     readMqttSettings(values, &settings.mqtt, problems);
+    readModbusSettings(values, &settings.modbus, problems);
     return settings;
 }
 
@@ -176,6 +158,7 @@ Settings settingsKeepingInUse(const QMap<QString, QString>& values, const Settin
     QMap<QString, QString> current = valuesFromSettings(inUse);
     current.insert(QLatin1String(settings_key::logMode), modeText(inUse.logging.mode));
     current.insert(QLatin1String(settings_key::logIntervalS), settingsNumberText(inUse.logging.intervalS));
+    addModbusValues(inUse.modbus, &current, true);
     for (SettingsProblem& problem : found) {
         usable[problem.key] = current.value(problem.key);
         problem.defaultValue = current.value(problem.key);
@@ -194,6 +177,7 @@ QMap<QString, QString> valuesFromSettings(const Settings& settings)
     values.insert(QLatin1String(settings_key::intervalYears), settingsNumberText(settings.store.intervalYears));
     addAlarmValues(settings.alarms, &values);
     writeMqttSettings(settings.mqtt, &values);
+    addModbusValues(settings.modbus, &values);
     return values;
 }
 

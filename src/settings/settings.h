@@ -4,6 +4,7 @@
 
 #include "alarms/alarm_settings.h"
 #include "platform/text_file_channel.h"
+#include "settings/modbus_settings.h"
 #include "settings/mqtt_settings.h"
 
 #include <QMap>
@@ -36,6 +37,7 @@ struct Settings {
     LoggingSettings logging;
     AlarmSettings alarms; // every rule off by default
     MqttSettings mqtt;
+    ModbusSettings modbus; // off by default
 };
 
 // A value in the file that could not be used, and what was used instead.
@@ -46,7 +48,8 @@ struct SettingsProblem {
     QString reason;       // "not a number", "out of range (greater than 0, up to 10000000)"
 };
 
-// The keys, "section/key" as QSettings keys them (the alarms' in alarm_settings.h).
+// The keys, "section/key" as QSettings keys them (the alarms' in alarm_settings.h,
+// Modbus's in modbus_settings.h).
 namespace settings_key {
 constexpr const char* pulsesPerLiter = "sensor/pulses_per_liter";
 constexpr const char* keepTotal = "sensor/keep_total";

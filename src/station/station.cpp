@@ -1,5 +1,6 @@
 #include "station/station.h"
 
+#include "instrument/modbus_output.h"
 #include "instrument/mqtt_publisher.h"
 #include "platform/qt/sqlite_interval_reader.h"
 #include "platform/message_box.h"
@@ -22,6 +23,9 @@ Instrument& Station::attach(FrontEnd frontEnd)
 {
     instrument_ = std::make_unique<Instrument>(parts_.instrument, frontEnd.display, std::move(frontEnd.totalText),
                                                settings_, std::move(frontEnd.handlers), frontEnd.timerOwner);
+    modbus_ = std::make_unique<ModbusOutput>(
+        *instrument_, [this] { return mqtt_ && mqtt_->connected(); }, parts_.statusLines);
+    modbus_->follow();
     return *instrument_;
 }
 
@@ -80,6 +84,7 @@ void Station::applySettings(const Settings& settings)
 {
     settings_ = settings;
     instrument_->applySettings(settings);
+    modbus_->follow();
     if (ownStore_)
         ownStore_->setIntervalYears(settings.store.intervalYears);
     followMqtt();
@@ -112,6 +117,7 @@ void Station::shutDown()
         return;
     shutDown_ = true;
     mqtt_.reset(); // "offline", while the store is still there
+    modbus_.reset(); // the clients are disconnected
     instrument_->shutDown(); // the timers, the log file, the alarm journal, the port
     intervals_.reset();
     if (ownStore_) {

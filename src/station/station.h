@@ -2,7 +2,8 @@
 // The station of one sensor: the lock on its state folder, its settings
 // file, its readings store (written on a thread of its own), the instrument
 // (port, timers, sampling cycle, log writer, trend, alarms, calibration) and
-// the outputs that read what the store has made durable (MQTT). Every change
+// the outputs (MQTT from what the store has made durable, the Modbus server
+// from the newest stored reading). Every change
 // of the settings reaches all of them through applySettings(). Both programs
 // make one, through the start-up routine in station_startup.h, and add their
 // front end: the window, or the service's journal and systemd notices.
@@ -18,6 +19,7 @@
 namespace tavelin {
 
 class IntervalSource;
+class ModbusOutput;
 class MqttPublisher;
 class SqliteIntervalReader;
 class StationStore;
@@ -71,6 +73,7 @@ public:
     Instrument& instrument() { return *instrument_; }
     const Settings& settings() const { return settings_; }
     MqttPublisher* mqtt() const { return mqtt_.get(); }
+    ModbusOutput* modbus() const { return modbus_.get(); }
     ReadingsStore* store() const { return instrument_ ? instrument_->store() : nullptr; }
     // The store's quarter-hour intervals, read beside the writer; none until
     // the store is open (and never on a store given to useStore()).
@@ -99,6 +102,7 @@ private:
     std::unique_ptr<StationStore> ownStore_; // the store openStore() made
     std::unique_ptr<SqliteIntervalReader> intervals_;
     std::unique_ptr<MqttPublisher> mqtt_;    // ends before the instrument and the store it reads
+    std::unique_ptr<ModbusOutput> modbus_;   // likewise
     bool totalRestored_ = false;
     bool shutDown_ = false;
 };

@@ -494,18 +494,23 @@ def case_two_instances(paths):
 CASES = {name[len("case_"):]: case for name, case in globals().items() if name.startswith("case_")}
 
 
-def main():
+def run_cases(cases, rig):
+    """Runs the case a row names: --case NAME --tavelind D and the harness's arguments."""
     parser = argparse.ArgumentParser(add_help=False, allow_abbrev=False)
-    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    parser.add_argument("--case", required=True, choices=sorted(cases))
     parser.add_argument("--tavelind", required=True)
-    parser.add_argument("--slow-calls", required=True, help="the LD_PRELOAD library that slows lookups")
+    parser.add_argument("--slow-calls", help="the LD_PRELOAD library that slows lookups and syncs")
     known, rest = parser.parse_known_args()
     sys.argv = sys.argv[:1] + rest
     paths = parse_args(__doc__)
     paths.tavelind = known.tavelind
     paths.slow_calls = known.slow_calls
-    CASES[known.case](paths)
-    print("service %s: passed" % known.case)
+    cases[known.case](paths)
+    print("%s %s: passed" % (rig, known.case))
+
+
+def main():
+    run_cases(CASES, "service")
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ namespace tavelin::test {
 class FakeSerialPort : public SerialPort {
 public:
     bool isOpen() override { return open_; }
+    bool isOpenWithoutRetry() const override { return open_; }
     bool open() override
     {
         open_ = openSucceeds;

@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
@@ -311,6 +312,27 @@ TEST(MainWindow, ContextMenuTellsTodaysAndThisMonthsLitersAndCtrlHOpensTheHistor
     EXPECT_TRUE(history->isVisible());
     EXPECT_EQ(history->rows().size(), 24);
     EXPECT_EQ(history->rows().at(8).sums.readings, 900);
+}
+
+TEST(MainWindow, ContextMenuTellsWhereModbusListensAndServesTheStoredReading)
+{
+    FakeReadingsStore store;
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    Settings settings;
+    settings.modbus.listen = address;
+    Window m(&store, nullptr, settings);
+    Q_EMIT m.w->findChild<QMenu*>(QStringLiteral("mnuContext"))->aboutToShow();
+    EXPECT_EQ(m.w->findChild<QAction*>(QStringLiteral("mnuModbus"))->text(),
+              QStringLiteral("Modbus: listening on %1, 0 clients").arg(address));
+    m.click("CWButton1");
+    m.tick("*+00690.00\r");
+    const ModbusRegisters words = m.w->modbus()->registers();
+    EXPECT_EQ(words[modbus_map::kSeq + 1], 1);                      // the stored reading
+    EXPECT_EQ(words[modbus_map::kFlow], 0x40C0);                    // 6 L/min
+    EXPECT_EQ(words[modbus_map::kStatus], 0x0F);                    // sampling, port, reply, store
 }
 
 TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)

@@ -258,7 +258,7 @@ TEST(DefaultValues, AreWrittenWithoutNeedlessZeros)
 
 struct MqttCase {
     const char* name;
-    const char* key;   // under [mqtt]
+    const char* key;   // under [mqtt], or "section/key"
     const char* value;
     const char* used;  // the setting afterwards
     const char* reason; // empty: no problem
@@ -269,7 +269,8 @@ class MqttValues : public ::testing::TestWithParam<MqttCase> {};
 TEST_P(MqttValues, UsesAddressesAndTopicsThatWorkAndReportsTheRest)
 {
     const MqttCase& c = GetParam();
-    const QString key = QStringLiteral("mqtt/") + QLatin1String(c.key);
+    const QString key = QString::fromLatin1(c.key).contains(QLatin1Char('/')) ? QString::fromLatin1(c.key)
+                                                                                : QStringLiteral("mqtt/") + c.key;
     QVector<SettingsProblem> problems;
     const Settings s = settingsFromValues({{key, QString::fromUtf8(c.value)}}, &problems);
     const QMap<QString, QString> written = valuesFromSettings(s);
@@ -328,6 +329,31 @@ TEST(MqttAddress, PortsDefaultByScheme)
     EXPECT_FALSE(endpoint.tls);
     EXPECT_EQ(endpointText(endpoint).toStdString(), "[::1]:1883");
 }
+
+// --- [modbus] -----------------------------------------------------------------
+
+const char kNotListen[] = "not an address to listen on (a literal address and a port, such as 127.0.0.1:1502 or "
+                          "[::1]:1502)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Modbus, MqttValues,
+    ::testing::Values(
+        MqttCase{"Loopback", "modbus/listen", " 127.0.0.1:1502 ", "127.0.0.1:1502", ""},
+        MqttCase{"Ipv6", "modbus/listen", "[::1]:1502", "[::1]:1502", ""},
+        MqttCase{"EmptyIsOff", "modbus/listen", "", "", ""},
+        MqttCase{"HostName", "modbus/listen", "localhost:1502", "", kNotListen},
+        MqttCase{"NoPort", "modbus/listen", "127.0.0.1", "", kNotListen},
+        MqttCase{"PortZero", "modbus/listen", "127.0.0.1:0", "",
+                 "not an address to listen on (the port is 1 to 65535)"},
+        MqttCase{"UnitIdZero", "modbus/unit_id", "0", "1", "out of range (1 to 255)"},
+        MqttCase{"UnitIdHex", "modbus/unit_id", "0x10", "1", "not a whole number"},
+        MqttCase{"MaxClients", "modbus/max_clients", " +16 ", "16", ""},
+        MqttCase{"MaxClientsHuge", "modbus/max_clients", "99999999999999999999", "8", "out of range (1 to 256)"},
+        MqttCase{"Allowed", "modbus/allowed_clients", "10.0.0.5, 192.168.1.0/24", "10.0.0.5, 192.168.1.0/24", ""},
+        MqttCase{"AllowedName", "modbus/allowed_clients", "10.0.0.5, scada.lan", "",
+                 "a list holding \"scada.lan\", which is neither an address nor a range (such as 192.168.1.20, "
+                 "10.0.0.0/8 or fd00::/8)"}),
+    [](const ::testing::TestParamInfo<MqttCase>& info) { return std::string(info.param.name); });
 
 TEST(MqttDeviceId, DefaultsToTheHostAndThePortsNameReduced)
 {
@@ -450,6 +476,15 @@ TEST(ReadAgain, AValueThatCannotBeUsedKeepsTheOneInUseAndTheOthersAreTaken)
     ASSERT_EQ(problems.size(), 2);
     EXPECT_EQ(problems[0].defaultValue, QStringLiteral("450"));
     EXPECT_TRUE(settingsProblemReport(QStringLiteral("f.conf"), problems).contains(QStringLiteral("450 is used")));
+
+    // Also where the section is not in the file the settings in use came from.
+    inUse.modbus.listen = QStringLiteral("127.0.0.1:1502");
+    problems.clear();
+    const Settings modbus = settingsKeepingInUse({{QStringLiteral("modbus/listen"), QStringLiteral("scada:502")}},
+                                                 inUse, &problems);
+    EXPECT_EQ(modbus.modbus.listen, inUse.modbus.listen);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0].defaultValue, QStringLiteral("127.0.0.1:1502"));
 }
 
 } // namespace

@@ -20,6 +20,7 @@ public:
     ~QtSerialPort() override;
 
     bool isOpen() override;
+    bool isOpenWithoutRetry() const override { return port_.isOpen(); }
     bool open() override;
     void close() override;
     QString errorString() const override { return errorString_; }

@@ -5,9 +5,11 @@
 // timer tmrLogger, the store), and its handlers are the operator's controls
 // that drive it. Its context menu chooses the port, opens the trend and
 // history windows, the settings and a calibration run, acknowledges alarms,
-// and says how much flowed today and this month and how MQTT stands.
+// and says how much flowed today and this month and how MQTT and the Modbus
+// server stand.
 
 #include "instrument/instrument.h"
+#include "instrument/modbus_output.h"
 #include "instrument/mqtt_publisher.h"
 #include "station/station.h"
 #include "sensor/sensor_display.h"
@@ -78,6 +80,8 @@ public:
     Station& station() { return station_; }
     // The broker connection while [mqtt] names one; none otherwise.
     MqttPublisher* mqtt() const { return station_.mqtt(); }
+    // The Modbus server's output, serving while [modbus] names an address.
+    ModbusOutput* modbus() const { return station_.modbus(); }
 
     // Handlers.
     void CWButton1_Click();

@@ -55,7 +55,8 @@ void frmmain::createMenu()
         {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
          {QStringLiteral("mnuToday"), [glance] { return glance(todayLine); }},
          {QStringLiteral("mnuThisMonth"), [glance] { return glance(monthLine); }},
-         {QStringLiteral("mnuMqtt"), [this] { return mqtt() ? mqtt()->menuLine() : QString(); }}},
+         {QStringLiteral("mnuMqtt"), [this] { return mqtt() ? mqtt()->menuLine() : QString(); }},
+         {QStringLiteral("mnuModbus"), [this] { return modbus() ? modbus()->status() : QString(); }}},
         this);
     connect(contextMenu_, &MainContextMenu::portChosen, this, &frmmain::switchPort);
     connect(contextMenu_, &MainContextMenu::otherPortRequested, this, &frmmain::askForPort);
@@ -135,6 +136,7 @@ void frmmain::showSettings()
     }
     SettingsDialog dialog(*station_.settingsFile(), instrument_.settings(), this);
     dialog.showMqttStatus(mqtt());
+    dialog.showModbusStatus(modbus());
     if (dialog.exec() != QDialog::Accepted)
         return;
     station_.applySettings(dialog.settings());

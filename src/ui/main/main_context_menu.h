@@ -4,8 +4,8 @@
 // for a typed path such as a pseudo-terminal), the window's commands
 // ("Trend...", "History...", "Settings...", "Calibrate..."), lines that tell
 // rather than do (the meter total, today's and this month's liters, how MQTT
-// stands), and "About tavelin". It shows only when asked for and adds nothing
-// to the panel.
+// and the Modbus server stand), and "About tavelin". It shows only when
+// asked for and adds nothing to the panel.
 
 #include "platform/qt/serial_port_list.h"
 

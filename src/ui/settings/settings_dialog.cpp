@@ -2,6 +2,7 @@
 
 #include "platform/qt/settings_file.h"
 #include "ui/settings/alarms_page.h"
+#include "ui/settings/modbus_settings_page.h"
 #include "ui/settings/mqtt_settings_page.h"
 
 #include <QCheckBox>
@@ -45,6 +46,7 @@ SettingsDialog::SettingsDialog(SettingsFile& file, const Settings& current, QWid
     tabs_->addTab(createSensorPage(), QStringLiteral("Sensor"));
     tabs_->addTab(alarmsPage_ = new AlarmsPage(settings_.alarms), QStringLiteral("Alarms"));
     tabs_->addTab(mqttPage_ = new MqttSettingsPage(settings_.mqtt), QStringLiteral("MQTT"));
+    tabs_->addTab(modbusPage_ = new ModbusSettingsPage(settings_.modbus), QStringLiteral("Modbus"));
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("problem"));
@@ -91,6 +93,11 @@ void SettingsDialog::showMqttStatus(const MqttPublisher* publisher)
     mqttPage_->showStatus(publisher);
 }
 
+void SettingsDialog::showModbusStatus(const ModbusOutput* output)
+{
+    modbusPage_->showStatus(output);
+}
+
 void SettingsDialog::showProblem(const QString& text)
 {
     problem_->setText(text);
@@ -108,14 +115,16 @@ void SettingsDialog::accept()
     values.insert(QLatin1String(settings_key::intervalYears), intervalYears_->text());
     alarmsPage_->addValues(&values);
     mqttPage_->addValues(&values);
+    modbusPage_->addValues(&values);
     QVector<SettingsProblem> problems;
     const Settings entered = settingsFromValues(values, &problems);
 
     if (!problems.isEmpty()) {
         QMap<QString, std::pair<QString, QLineEdit*>> fields = alarmsPage_->fields();
-        const QMap<QString, std::pair<QString, QLineEdit*>> mqttFields = mqttPage_->fields();
-        for (auto it = mqttFields.begin(); it != mqttFields.end(); ++it)
-            fields.insert(it.key(), it.value());
+        for (const auto& page : {mqttPage_->fields(), modbusPage_->fields()}) {
+            for (auto it = page.begin(); it != page.end(); ++it)
+                fields.insert(it.key(), it.value());
+        }
         fields.insert(QLatin1String(settings_key::pulsesPerLiter), {kPulsesPerLiterLabel, pulsesPerLiter_});
         fields.insert(QLatin1String(settings_key::retentionDays), {kRetentionDaysLabel, retentionDays_});
         fields.insert(QLatin1String(settings_key::intervalYears), {kIntervalYearsLabel, intervalYears_});
@@ -139,6 +148,8 @@ void SettingsDialog::accept()
     // The page always gives every key: the section is there once saved with a rule.
     result.alarms.inFile = settings_.alarms.inFile || !entered.alarms.sameRules(AlarmSettings{});
     result.mqtt = entered.mqtt;
+    result.modbus = entered.modbus;
+    result.modbus.inFile = settings_.modbus.inFile || entered.modbus != ModbusSettings{};
     // Only what the dialog changed: hand edits of the file since it opened stay.
     QString error;
     Settings saved;

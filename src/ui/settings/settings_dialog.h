@@ -1,5 +1,5 @@
 #pragma once
-// The Settings dialog: a tab a subject ("Sensor", "Alarms", "MQTT").
+// The Settings dialog: a tab a subject ("Sensor", "Alarms", "MQTT", "Modbus").
 // OK checks every field as the settings file's values are checked; a field
 // that cannot be used is named, with the reason, in a sentence under
 // the fields, and the dialog stays open. Otherwise OK saves to the settings
@@ -20,6 +20,8 @@ class QTabWidget;
 namespace tavelin {
 
 class AlarmsPage;
+class ModbusOutput;
+class ModbusSettingsPage;
 class MqttPublisher;
 class MqttSettingsPage;
 class SettingsFile;
@@ -36,6 +38,8 @@ public:
     void accept() override; // OK
     // The MQTT page follows the publisher's status; none: MQTT is off.
     void showMqttStatus(const MqttPublisher* publisher);
+    // The Modbus page follows the server's status; none: Modbus is off.
+    void showModbusStatus(const ModbusOutput* output);
 
 private:
     QWidget* createSensorPage();
@@ -51,6 +55,7 @@ private:
     QLineEdit* intervalYears_ = nullptr;
     AlarmsPage* alarmsPage_ = nullptr;
     MqttSettingsPage* mqttPage_ = nullptr;
+    ModbusSettingsPage* modbusPage_ = nullptr;
     QLabel* problem_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
