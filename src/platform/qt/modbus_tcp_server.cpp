@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace tavelin {
 
 namespace {
@@ -56,11 +58,16 @@ ModbusTcpServer::ModbusTcpServer(const Limits& limits, Lines lines, QObject* par
 
 ModbusTcpServer::~ModbusTcpServer()
 {
-    // The clients' sockets go with the base class: nothing of theirs, and
-    // no new client, may reach this part of the server after now.
-    for (QTcpSocket* client : qAsConst(clients_))
-        client->disconnect(this);
-    clients_.clear();
+    // No new client may reach this part of the server after now, and the
+    // clients' own signals find it forgetting nobody. Each client is closed
+    // and deleted while the whole server is still there: Qt's server frees
+    // what it kept for a connection only when it sees the socket go (its
+    // connections to the socket must stay for that).
+    const QSet<QTcpSocket*> clients = std::exchange(clients_, {});
+    for (QTcpSocket* client : clients) {
+        client->abort();
+        delete client;
+    }
     installConnectionObserver(new ConnectionGate([](QTcpSocket*) { return false; }));
     disconnectDevice();
 }
@@ -100,17 +107,28 @@ bool ModbusTcpServer::acceptNewConnection(QTcpSocket* client)
     const std::optional<IpAddress> ip = parseIpAddress(address);
     if (!ip || !isAllowed(limits_.allowed, *ip)) {
         writeOnce(refused_, address, QStringLiteral("Modbus: client %1 refused: not in allowed_clients").arg(address));
-        return false;
+        return refuse(client);
     }
     if (clients_.size() >= limits_.maxClients) {
         writeOnce(turnedAway_, address,
                   QStringLiteral("Modbus: client %1 refused: %2 clients are connected already (max_clients)")
                       .arg(address)
                       .arg(clients_.size()));
-        return false;
+        return refuse(client);
     }
     follow(client);
     writeOnce(connected_, address, QStringLiteral("Modbus: client %1 connected").arg(address));
+    return true;
+}
+
+// Qt's server keeps what it made for a connection its observer turns down
+// (its buffer, the socket until the server goes): one refused client after
+// another would grow the program. So the connection is let in and closed
+// before its first request can be read, and Qt's own clean-up of a closed
+// connection takes all of it.
+bool ModbusTcpServer::refuse(QTcpSocket* client)
+{
+    QMetaObject::invokeMethod(client, [client] { client->abort(); }, Qt::QueuedConnection);
     return true;
 }
 

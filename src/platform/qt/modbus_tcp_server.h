@@ -51,6 +51,7 @@ protected:
 
 private:
     bool acceptNewConnection(QTcpSocket* client);
+    bool refuse(QTcpSocket* client);
     void follow(QTcpSocket* client);
     void forget(QTcpSocket* client);
     void writeOnce(QSet<QString>& written, const QString& address, const QString& line);
