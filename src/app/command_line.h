@@ -1,6 +1,6 @@
 #pragma once
 // The program's command line: tavelin [--port DEVICE] [--simulate] [--list-ports]
-// [--config FILE] [--show-totals],
+// [--config FILE] [--show-totals] [--verify],
 // and Qt's own options, which the window's application takes itself.
 
 #include <QString>
@@ -13,6 +13,7 @@ struct CommandLine {
     bool simulate = false; // run the built-in module simulator and use it as port 1
     bool listPorts = false; // print the serial ports the system knows and end
     bool showTotals = false; // print the store's totals and end
+    bool verify = false;   // check the store's seals, print what broke and end
     QString configFile;    // the settings file; empty: SettingsFile::defaultPath()
     bool help = false;
     bool version = false;

@@ -1,6 +1,6 @@
 #pragma once
 // The service program's command line:
-// tavelind [--config FILE] [--port DEVICE | --simulate] [--show-totals].
+// tavelind [--config FILE] [--port DEVICE | --simulate] [--show-totals] [--verify].
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +12,7 @@ struct ServiceCommandLine {
     QString port;       // empty: the system's first serial port
     bool simulate = false;
     bool showTotals = false;
+    bool verify = false;
     bool help = false;
     bool version = false;
     QString helpText;

@@ -43,6 +43,9 @@ QString totalsReport(ReadingsStore* store, double pulsesPerLiter)
     out << '\n';
     out << "readings=" << (open ? store->readingCount() : 0) << '\n';
     out << "store_id=" << (open ? store->storeId() : QString()) << '\n';
+    out << "seq=" << (newest ? newest->seq : 0) << '\n';
+    out << "seal=" << (newest ? QString::fromLatin1(newest->seal.toHex()) : QString()) << '\n';
+    out << "events=" << (open ? store->eventCount() : 0) << '\n';
     out.flush();
     return text;
 }

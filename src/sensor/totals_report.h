@@ -8,6 +8,10 @@
 //   pulses_per_liter=6900          the K-factor, as few digits as needed
 //   last_reading=2026-12-09T02:16:05.123Z   empty before the first reading
 //   readings=86400                 readings kept in the store
+//   store_id=...                   the store's identity
+//   seq=604800                     the newest reading's seq (0 before the first)
+//   seal=5e1c...                   its seal, in hex; empty when it has none
+//   events=42                      entries of the event log (the event counter)
 
 #include <QString>
 

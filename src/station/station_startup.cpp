@@ -24,6 +24,8 @@ std::optional<int> StationStartup::readSettings(const Tell& tell)
         tell(loaded_.report);
     if (request_.showTotals)
         return printTotals(loaded_.settings);
+    if (request_.verify)
+        return printVerification();
     return std::nullopt;
 }
 
@@ -68,7 +70,7 @@ Station::Parts StationStartup::stationParts(MessageBox& messages, AlarmNotifier*
 {
     Instrument::Parts instrument{*port_, counter_, messages, logChannel_, clock_, nullptr, &settingsFile_, notifier,
                                  &alarmChannel_};
-    return {instrument, std::move(lines), std::move(lock_)};
+    return {instrument, std::move(lines), std::move(lock_), request_.program};
 }
 
 } // namespace tavelin

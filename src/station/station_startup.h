@@ -30,6 +30,7 @@ public:
         QString port;         // empty: the system's first serial port
         bool simulate = false;
         bool showTotals = false;
+        bool verify = false;
     };
     // How a sentence reaches the operator at this point: standard error, or the journal.
     using Tell = std::function<void(const QString& sentence)>;
@@ -37,8 +38,8 @@ public:
     explicit StationStartup(Request request);
     ~StationStartup();
 
-    // Reads the settings (their report told) and answers --show-totals. An
-    // exit status when the program ends here.
+    // Reads the settings (their report told) and answers --show-totals and
+    // --verify. An exit status when the program ends here.
     std::optional<int> readSettings(const Tell& tell);
     // Starts the simulated module when asked and makes the port. An exit
     // status when the module cannot be started.

@@ -1,7 +1,9 @@
 #include "platform/qt/sqlite_readings_store.h"
 
+#include "platform/qt/sqlite_event_statements.h"
 #include "platform/qt/sqlite_reading_statements.h"
 #include "platform/qt/store_files.h"
+#include "platform/qt/store_key.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -24,12 +26,15 @@ namespace tavelin {
 // second, to save at most the last seconds before a power cut. WAL also lets
 // a reader (--show-totals) read while the program writes.
 //
-// A store is readings(seq, utc_ms, ...) with an index on utc_ms,
-// alarm_events(seq, utc_ms, alarm, event, value, threshold), and
-// store_info(key, value) holding when it was made, its schema version and
-// how far each delivery stream has come ("delivered/mqtt_state"). A store
-// made before alarm_events gets the table when next opened for writing;
-// read only, it is read without it.
+// A store is readings(seq, utc_ms, ..., seal) with an index on utc_ms,
+// alarm_events(seq, utc_ms, alarm, event, value, threshold, seal), the event
+// log events(seq, utc_ms, kind, subject, old_value, new_value, source, user,
+// version, seal), and store_info(key, value) holding when it was made, its
+// schema version, how far each delivery stream has come
+// ("delivered/mqtt_state"), each sealed table's anchor and head
+// ("seal_anchor/readings") and the settings last recorded. A store made
+// before a table or column gets it when next opened for writing (its rows
+// stored until then stay unsealed); read only, it is read without it.
 
 namespace {
 
@@ -42,12 +47,15 @@ const char kReaderOptions[] = "QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000";
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS readings(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, "
     "frequency REAL, liters_per_min REAL, pulse_total REAL, total_liters REAL, "
-    "meter_centipulses INTEGER NOT NULL, pulses_per_liter REAL, meter_liters REAL)",
+    "meter_centipulses INTEGER NOT NULL, pulses_per_liter REAL, meter_liters REAL, seal BLOB)",
     "CREATE INDEX IF NOT EXISTS readings_utc_ms ON readings(utc_ms)",
     "CREATE TABLE IF NOT EXISTS store_info(key TEXT PRIMARY KEY, value)",
     // AUTOINCREMENT: an event's seq is never given again, even once removed.
     "CREATE TABLE IF NOT EXISTS alarm_events(seq INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER NOT NULL, "
-    "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL)",
+    "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL, seal BLOB)",
+    "CREATE TABLE IF NOT EXISTS events(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, kind TEXT NOT NULL, "
+    "subject TEXT NOT NULL, old_value TEXT NOT NULL, new_value TEXT NOT NULL, source TEXT NOT NULL, "
+    "user TEXT NOT NULL, version TEXT NOT NULL, seal BLOB)",
 };
 
 // SQLite's primary result codes that mean the file itself is damaged.
@@ -100,6 +108,7 @@ std::unique_ptr<SqliteReadingsStore> SqliteReadingsStore::open(const QString& pa
         store->disconnect();
         QString setAsideError;
         const QString keptAs = setAsideDamagedFile(path, QDateTime::currentDateTimeUtc(), &setAsideError);
+        store->setAsideAs_ = keptAs;
         if (keptAs.isEmpty()) {
             *error = QStringLiteral("the readings store %1 is damaged (%2) and %3").arg(path, damage, setAsideError);
             return nullptr;
@@ -192,6 +201,8 @@ void SqliteReadingsStore::disconnect()
 {
     // Qt removes a connection only once nothing refers to it any more.
     statements_.reset();
+    events_.reset();
+    chains_.close();
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
@@ -223,6 +234,7 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
            && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('schema_version', %1)")
                        .arg(kSchemaVersion))
            && upgradeSchema()
+           && openChains()
            && exec(QStringLiteral("INSERT OR REPLACE INTO store_info VALUES('running', 1)"));
     if (made && db_.commit())
         return true;
@@ -233,8 +245,9 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
 }
 
 // A store of an older schema gets what this one adds, inside the set-up's
-// transaction: the readings' K-factor and meter in liters (empty in the rows
-// stored before). A store of a newer schema is left as it is, and refused.
+// transaction: the readings' K-factor and meter in liters, and the readings'
+// and alarm events' seals (empty in the rows stored before). A store of a
+// newer schema is left as it is, and refused.
 bool SqliteReadingsStore::upgradeSchema()
 {
     QSqlQuery version(db_);
@@ -248,20 +261,46 @@ bool SqliteReadingsStore::upgradeSchema()
     }
     if (found == kSchemaVersion)
         return true;
-    const QStringList columns = readingColumns();
-    for (const char* added : {"pulses_per_liter", "meter_liters"}) {
-        if (!columns.contains(QLatin1String(added))
-            && !exec(QStringLiteral("ALTER TABLE readings ADD COLUMN %1 REAL").arg(QLatin1String(added))))
+    const struct {
+        const char* table;
+        const char* column;
+        const char* type;
+    } added[] = {{"readings", "pulses_per_liter", "REAL"},
+                 {"readings", "meter_liters", "REAL"},
+                 {"readings", "seal", "BLOB"},
+                 {"alarm_events", "seal", "BLOB"}};
+    for (const auto& column : added) {
+        if (!columnsOf(QLatin1String(column.table)).contains(QLatin1String(column.column))
+            && !exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                         .arg(QLatin1String(column.table), QLatin1String(column.column), QLatin1String(column.type))))
             return false;
     }
     return exec(QStringLiteral("UPDATE store_info SET value = %1 WHERE key = 'schema_version'").arg(kSchemaVersion));
 }
 
-QStringList SqliteReadingsStore::readingColumns()
+// The chains go on from the store's newest seals; a store without a key
+// gets one, and one whose key is gone is told so.
+bool SqliteReadingsStore::openChains()
+{
+    chainsOpening_ = chains_.open(db_, path_);
+    if (!chainsOpening_.ok) {
+        lastError_ = chainsOpening_.error;
+        return false;
+    }
+    if (chainsOpening_.keyReplaced) {
+        const QString replaced = QStringLiteral("The key that sealed the records in %1 is gone; a new one is made, "
+                                                "and the records stored until now can no longer be checked.")
+                                     .arg(path_);
+        notice_ = notice_.isEmpty() ? replaced : notice_ + QLatin1Char('\n') + replaced;
+    }
+    return true;
+}
+
+QStringList SqliteReadingsStore::columnsOf(const QString& table)
 {
     QStringList columns;
     QSqlQuery info(db_);
-    if (info.exec(QStringLiteral("PRAGMA table_info(readings)"))) {
+    if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
         while (info.next())
             columns.append(info.value(1).toString());
     }
@@ -287,13 +326,15 @@ bool SqliteReadingsStore::readInfoAndPrepare()
         }
     }
     // Read only, an older store is read as it is: its readings have no K.
-    const bool withK = readingColumns().contains(QLatin1String("meter_liters"));
-    auto statements = std::make_unique<SqliteReadingStatements>(db_, withK);
+    const QStringList columns = readingColumns();
+    auto statements = std::make_unique<SqliteReadingStatements>(db_, columns.contains(QLatin1String("meter_liters")),
+                                                                columns.contains(QLatin1String("seal")));
     if (!statements->prepare()) {
         lastError_ = QStringLiteral("it is not a readings store (%1)").arg(statements->error());
         return false;
     }
     statements_ = std::move(statements);
+    events_ = std::make_unique<SqliteEventStatements>(db_);
     return true;
 }
 
@@ -324,16 +365,6 @@ bool SqliteReadingsStore::writable()
     lastError_ = isOpen() ? QStringLiteral("the store is open for reading only")
                           : QStringLiteral("the store is not open");
     return false;
-}
-
-std::optional<std::int64_t> SqliteReadingsStore::append(const StoredReading& reading)
-{
-    return writable() ? noted(statements_->append(reading)) : std::nullopt;
-}
-
-std::optional<std::int64_t> SqliteReadingsStore::appendAlarmEvent(const StoredAlarmEvent& event)
-{
-    return writable() ? noted(statements_->appendAlarmEvent(event)) : std::nullopt;
 }
 
 QVector<StoredAlarmEvent> SqliteReadingsStore::alarmEventsAfter(std::int64_t seq, int maxRows)
@@ -382,37 +413,6 @@ bool SqliteReadingsStore::setDeliveredUpTo(const QString& stream, std::int64_t s
 std::int64_t SqliteReadingsStore::readingCount()
 {
     return isOpen() ? noted(statements_->count()) : 0;
-}
-
-int SqliteReadingsStore::removeOlderThan(std::int64_t utcMs, int maxRows)
-{
-    if (!isOpen() || readOnly_ || maxRows <= 0)
-        return 0;
-    return noted(statements_->removeOlderThan(utcMs, maxRows));
-}
-
-bool SqliteReadingsStore::commit(const StoreBatch& batch)
-{
-    if (!writable())
-        return false;
-    if (!db_.transaction())
-        return fail(QString(), db_.lastError());
-    bool written = true;
-    for (const StoredReading& reading : batch.readings)
-        written = written && statements_->append(reading);
-    for (const StoredAlarmEvent& event : batch.alarmEvents)
-        written = written && statements_->appendAlarmEvent(event);
-    for (auto it = batch.delivered.constBegin(); written && it != batch.delivered.constEnd(); ++it)
-        written = statements_->setInfoNumber(QStringLiteral("delivered/") + it.key(), it.value());
-    if (written && batch.pruneBeforeUtcMs > 0) {
-        statements_->removeOlderThan(batch.pruneBeforeUtcMs, batch.pruneMaxRows);
-        written = statements_->error().isEmpty();
-    }
-    if (written && db_.commit())
-        return true;
-    lastError_ = written ? reasonOf(db_.lastError()) : statements_->error();
-    db_.rollback();
-    return false;
 }
 
 } // namespace tavelin

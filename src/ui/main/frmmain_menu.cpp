@@ -6,6 +6,7 @@
 #include "main_context_menu.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "records/event_log.h"
 #include "ui/calibration/calibration_dialog.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/settings/settings_dialog.h"
@@ -112,7 +113,7 @@ void frmmain::showSettings()
     dialog.showMqttStatus(mqtt());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    station_.applySettings(dialog.settings());
+    station_.applySettings(dialog.settings(), QLatin1String(event_source::settingsDialog));
 }
 
 void frmmain::showCalibration()
@@ -120,10 +121,10 @@ void frmmain::showCalibration()
     if (!calibrationDialog_) {
         calibrationDialog_ = new CalibrationDialog(
             instrument_.calibration(), [this] { return instrument_.pulsesPerLiter(); },
-            [this](double pulsesPerLiter) {
+            [this](double pulsesPerLiter, double pulses, double volumeLiters) {
                 Settings changed = instrument_.settings();
                 changed.sensor.pulsesPerLiter = pulsesPerLiter;
-                return station_.saveSettings(changed);
+                return station_.saveSettings(changed, calibrationSource(pulses, volumeLiters));
             },
             this);
     }
