@@ -90,7 +90,9 @@ void ChainWalk::explain(std::size_t i)
 {
     Failure& row = failures_[i];
     row.explained = true;
-    Failure* next = i + 1 < failures_.size() && failures_[i + 1].previousSeq == row.seq ? &failures_[i + 1] : nullptr;
+    Failure* next = i + 1 < failures_.size() && failures_[i + 1].previousSeq == row.seq && !failures_[i + 1].explained
+                        ? &failures_[i + 1]
+                        : nullptr;
     if ((next && links(row.previousSeal, next->values, next->seal)) || (head_ && row.seq > head_->seq)) {
         fault(ChainFault::Kind::Inserted, row.seq);
         if (next && links(row.previousSeal, next->values, next->seal))
