@@ -2,6 +2,7 @@
 // restarts and removals, readers beside the writer, a writer killed in the
 // middle of its work, and the alarms' events beside the readings.
 #include "integration/store_rig.h"
+#include "platform/qt/store_verifier.h"
 
 #include <QDir>
 #include <QSqlDatabase>
@@ -281,13 +282,14 @@ TEST_F(SqliteReadingsStoreTest, AStoreOfTheFirstSchemaIsReadAsItIsAndUpgradedWhe
               "INSERT INTO old SELECT seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, "
               "meter_centipulses FROM readings",
               "DROP TABLE readings", "ALTER TABLE old RENAME TO readings",
-              "DELETE FROM store_info WHERE key = 'store_id'",
+              "DELETE FROM store_info WHERE key = 'store_id' OR key LIKE 'seal_%'",
               "UPDATE store_info SET value = 1 WHERE key = 'schema_version'"})
             ASSERT_TRUE(query.exec(QLatin1String(statement))) << statement;
         query.finish();
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("first-schema"));
+    ASSERT_TRUE(QFile::remove(path + ".key")) << "made before sealing: no key";
 
     auto reader = SqliteReadingsStore::openReadOnly(path, &error);
     ASSERT_TRUE(reader) << error.toStdString();
@@ -309,6 +311,12 @@ TEST_F(SqliteReadingsStoreTest, AStoreOfTheFirstSchemaIsReadAsItIsAndUpgradedWhe
     const QString id = store->storeId();
     store.reset();
     EXPECT_EQ(openStore()->storeId(), id) << "made once";
+    // Sealing began with the upgrade: the reading stored before is told, not a fault.
+    const StoreVerification verification = verifyStore(path);
+    EXPECT_EQ(verification.status, StoreVerification::Holds);
+    ASSERT_FALSE(verification.tables.empty());
+    EXPECT_EQ(verification.tables[0].unsealed, 1);
+    EXPECT_EQ(verification.tables[0].rows, 1);
 }
 
 // A child process appends without end and reports each seq once append()
@@ -353,6 +361,8 @@ TEST_F(SqliteReadingsStoreTest, AWriterKilledMidWayLosesNoCommittedReading)
         EXPECT_EQ(readings[i].meterCentipulses, i + 1);
     }
     EXPECT_EQ(store->append(readingAt(0)), readings.size() + 1);
+    store.reset();
+    EXPECT_EQ(verifyStore(path).status, StoreVerification::Holds) << "every committed seal with its row";
 }
 
 } // namespace
