@@ -91,7 +91,8 @@ void Instrument::setSampling(bool on)
 
 void Instrument::resetTotal()
 {
-    if (parts_.events) {
+    // Both edges of the momentary switch reset: the second finds nothing to record.
+    if (parts_.events && module_.state.dblPulseTotal != 0.0) {
         const QLocale c = QLocale::c();
         parts_.events->record({QLatin1String(event_kind::totalReset), QStringLiteral("total"),
                                QStringLiteral("%1 pulses, %2 L")

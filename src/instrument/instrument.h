@@ -66,7 +66,8 @@ public:
     // One sampling cycle, then whatever follows each tick.
     void PollSensor();
     void setSampling(bool on);
-    // The resettable total back to 0; the event log records what it was.
+    // The resettable total back to 0; the event log records what it was
+    // (nothing when it was 0 already).
     void resetTotal();
     // Told of each accepted reading after the store, the trend and a
     // calibration run; told of each sampling tick once its cycle is over.

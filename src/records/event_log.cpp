@@ -42,4 +42,18 @@ QStringList eventRow(const StoredEvent& event)
             event.version};
 }
 
+void forEachEvent(ReadingsStore& store, const std::function<void(const StoredEvent&)>& row)
+{
+    constexpr int kChunk = 4096;
+    std::int64_t after = 0;
+    for (;;) {
+        const QVector<StoredEvent> chunk = store.eventsAfter(after, kChunk);
+        for (const StoredEvent& event : chunk)
+            row(event);
+        if (chunk.size() < kChunk)
+            return;
+        after = chunk.last().seq;
+    }
+}
+
 } // namespace tavelin

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace tavelin {
 
 namespace event_kind {
@@ -60,5 +62,9 @@ QString calibrationSource(double pulses, double volumeLiters);
 // (its time in ISO 8601 UTC with milliseconds), in the same order.
 QStringList eventRowHeader();
 QStringList eventRow(const StoredEvent& event);
+
+// Hands every event of the store to row, oldest first, a few thousand read
+// at a time, so that a long log is never all in memory (an export's source).
+void forEachEvent(ReadingsStore& store, const std::function<void(const StoredEvent&)>& row);
 
 } // namespace tavelin

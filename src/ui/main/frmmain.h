@@ -29,6 +29,7 @@ class CalibrationDialog;
 class CWButton;
 class CWKnob;
 class CWSlide;
+class EventLogWindow;
 class FileDialog;
 class LoggingSwitch;
 class MainContextMenu;
@@ -61,6 +62,7 @@ public:
     void switchPort(const QString& device);
     void askForPort();
     void showTrend();
+    void showEvents();
     void showAbout();
     void showSettings();
     void showCalibration();
@@ -120,6 +122,7 @@ private:
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
+    EventLogWindow* eventLogWindow_ = nullptr; // the same
     QAction* trendAction_ = nullptr;
     MainContextMenu* contextMenu_ = nullptr;
     std::unique_ptr<AlarmPanel> alarmPanel_;

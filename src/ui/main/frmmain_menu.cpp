@@ -1,13 +1,15 @@
 // The instrument window's context menu and its commands: the serial port, the
-// trend window, the settings, a calibration run, acknowledging alarms and
-// About. Nothing here is visible on the panel itself.
+// trend window, the event log, the settings, a calibration run, acknowledging
+// alarms and About. Nothing here is visible on the panel itself.
 #include "frmmain.h"
 
 #include "main_context_menu.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "records/event_log.h"
+#include "records/software_identity.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/events/event_log_window.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/settings/settings_dialog.h"
 #include "ui/trend/trend_window.h"
@@ -29,6 +31,9 @@ void frmmain::createMenu()
     connect(trendAction_, &QAction::triggered, this, &frmmain::showTrend);
     addAction(trendAction_);
 
+    auto* eventsAction = new QAction(tr("&Event log..."), this);
+    eventsAction->setObjectName(QStringLiteral("mnuEvents"));
+    connect(eventsAction, &QAction::triggered, this, &frmmain::showEvents);
     auto* settingsAction = new QAction(tr("Setti&ngs..."), this);
     settingsAction->setObjectName(QStringLiteral("mnuSettings"));
     connect(settingsAction, &QAction::triggered, this, &frmmain::showSettings);
@@ -37,7 +42,7 @@ void frmmain::createMenu()
     connect(calibrateAction, &QAction::triggered, this, &frmmain::showCalibration);
 
     contextMenu_ = new MainContextMenu(
-        {trendAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
+        {trendAction_, eventsAction, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
         [] { return availableSerialPorts(); }, [this] { return station_.port().deviceName(); },
         {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
          {QStringLiteral("mnuMqtt"), [this] { return mqtt() ? mqtt()->menuLine() : QString(); }}},
@@ -103,6 +108,24 @@ void frmmain::showTrend()
     trendWindow_->activateWindow();
 }
 
+void frmmain::showEvents()
+{
+    if (!eventLogWindow_) {
+        eventLogWindow_ = new EventLogWindow(
+            [this] {
+                QVector<StoredEvent> events;
+                if (ReadingsStore* store = station_.store())
+                    forEachEvent(*store, [&events](const StoredEvent& event) { events.append(event); });
+                return events;
+            },
+            this);
+        connect(&station_, &Station::eventsDurable, eventLogWindow_, &EventLogWindow::eventsAdded);
+    }
+    eventLogWindow_->show();
+    eventLogWindow_->raise();
+    eventLogWindow_->activateWindow();
+}
+
 void frmmain::showSettings()
 {
     if (!instrument_.canSaveSettings()) {
@@ -135,7 +158,9 @@ void frmmain::showCalibration()
 
 void frmmain::showAbout()
 {
-    station_.messages().show(aboutText(), tr("About tavelin"));
+    ReadingsStore* store = station_.store();
+    station_.messages().show(aboutText(executableSha256(), store && store->isOpen() ? store->eventCount() : -1),
+                             tr("About tavelin"));
 }
 
 } // namespace tavelin

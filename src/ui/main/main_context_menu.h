@@ -2,7 +2,7 @@
 // The instrument window's context menu: "Serial port" (the ports that exist
 // now, read each time the menu opens, the current one checked, and "Other..."
 // for a typed path such as a pseudo-terminal), the window's commands
-// ("Trend...", "Settings...", "Calibrate..."), lines that tell rather than
+// ("Trend...", "Event log...", "Settings...", "Calibrate..."), lines that tell rather than
 // do (the meter total, how MQTT stands), and "About tavelin". It shows only when asked for and adds nothing
 // to the panel.
 
@@ -42,7 +42,9 @@ private:
     CurrentPort currentPort_;
 };
 
-// What "About tavelin" says: version, the Qt and Qwt it runs with, license.
-QString aboutText();
+// What "About tavelin" says: version and the executable's SHA-256 (the
+// software's identity), the event counter (the event log's entries; below 0:
+// no store), the Qt and Qwt it runs with, license.
+QString aboutText(const QString& sha256, qint64 events);
 
 } // namespace tavelin
