@@ -22,7 +22,7 @@ def parse_args():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--bin", required=True,
                         help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, alarm-cost, "
-                             "reference-program")
+                             "records-cost, reference-program")
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
     parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
@@ -78,6 +78,18 @@ def store_rows(s, lat_off, lat_on, startup, startup_day):
         row("Start-up, a day in the store (86 400)", "%.1f ms" % ms(startup_day["tavelin"]),
             "%.1f ms" % ms(startup_day["reference"]), "%.2fx" % day_ratio, "<= 1.10x", day_ratio <= 1.10),
         row("  beside an empty store", "%.1f ms" % ms(startup["tavelin"]), target="report"),
+    ]
+
+
+def records_rows(rc):
+    sealed, unsealed = rc["commit_sealed_p99"], rc["commit_unsealed_p99"]
+    return [
+        row("Durable commit p50/p99 (%d), sealed / not" % rc["readings"], "%.0f/%.0f / %.0f/%.0f us"
+            % (rc["commit_sealed_p50"], sealed, rc["commit_unsealed_p50"], unsealed), "", "%.2fx" % (sealed / unsealed),
+            "p99 <= 1.10x", sealed <= 1.10 * unsealed),
+        row("--verify, a week (%d readings)" % rc["verify_week_readings"], "%.2f s" % rc["verify_week"],
+            target="< 5 s", met=rc["verify_week"] < 5.0),
+        row("Event log window, 10 000 events: open", "%.1f ms" % rc["event_log_open_10000"], target="report"),
     ]
 
 
@@ -155,7 +167,8 @@ def build_rows(r):
     ] + trend_rows(r["latency_trend"], r["trend_cost"]) + store_rows(r["store_commit"], lat, r["latency_store"], st,
                                                                        r["startup_day"]) + service_rows(
         r["service"], r["sampling"]) + alarm_rows(r["alarm_cost"]) + mqtt_rows(lat, r["latency_mqtt"],
-                                                                      r["latency_mqtt_backlog"])
+                                                                      r["latency_mqtt_backlog"]) + records_rows(
+        r["records_cost"])
 
 
 def print_table(rows):
@@ -203,6 +216,7 @@ def main():
             binary("cycle-latency"), sim, binary("store-commit"), args.cycles, args.work, backlog=True)),
         ("store_commit", lambda: scenarios.store_commit(binary("store-commit"), args.work)),
         ("alarm_cost", lambda: scenarios.alarm_cost(binary("alarm-cost"))),
+        ("records_cost", lambda: scenarios.records_cost(binary("records-cost"), args.work)),
         ("latency_busy", lambda: scenarios.cycle_latency(
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-busy.txt"),
             busy=BUSY_PROCESSES)),

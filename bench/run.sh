@@ -37,6 +37,9 @@
 #  - Service: tavelind on the simulator, logging a row a second to a file
 #    (from its settings file): RSS, PSS and CPU as for the window, beside the
 #    window's, and the time base from the simulator's record.
+#  - Records: bench/records-cost times single-reading durable commits in a
+#    store that seals and one that does not, taking turns; --verify over a
+#    week of readings (604 800); the event log window opened on 10 000 events.
 #  - Alarm rules: bench/alarm-cost tells the alarm monitor of a reading and
 #    its tick a million times on the real counter, with every rule off and
 #    with all five on and nothing due; then one raise and one clear with
@@ -62,7 +65,7 @@ args=()
 for arg in "$@"; do
   case "$arg" in
     --long) args+=(--long) ;;
-    -h|--help) sed -n '2,54p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,57p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -70,7 +73,7 @@ done
 echo "bench: building (Release) in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVELIN_TESTS=OFF -DTAVELIN_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target tavelin tavelind tavelin-sim cycle-latency trend-cost store-commit alarm-cost mqtt-replay \
-  reference-program >/dev/null
+  records-cost reference-program >/dev/null
 
 mkdir -p "$work"
 xvfb_pid=""
