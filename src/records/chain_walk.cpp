@@ -99,8 +99,8 @@ void ChainWalk::explain(std::size_t i)
             next->explained = true;
         return;
     }
-    if (row.seq > row.previousSeq + 1) {
-        fault(ChainFault::Kind::Removed, row.previousSeq + 1, row.seq - 1);
+    if (row.seq > row.previousSeq + table_.seqStep) {
+        fault(ChainFault::Kind::Removed, row.previousSeq + table_.seqStep, row.seq - table_.seqStep);
         return;
     }
     fault(ChainFault::Kind::Changed, row.seq);
@@ -118,7 +118,9 @@ bool ChainWalk::explainMoved(std::size_t i)
         if (c == i || !links(moved.seal, row.values, row.seal))
             continue;
         std::int64_t sealedAs = 0;
-        for (std::int64_t seq = row.seq - 1; seq > row.previousSeq && seq >= row.seq - kMostSeqsBack; --seq) {
+        const std::int64_t step = table_.seqStep;
+        for (std::int64_t seq = row.seq - step; seq > row.previousSeq && seq >= row.seq - kMostSeqsBack * step;
+             seq -= step) {
             QVector<QVariant> values = moved.values;
             values[0] = qint64(seq);
             if (links(row.previousSeal, values, moved.seal)) {
@@ -154,7 +156,7 @@ void ChainWalk::tail()
         return;
     const std::int64_t last = std::max(report_.lastSeq, anchor_.seq);
     if (last < head_->seq)
-        fault(ChainFault::Kind::Removed, last + 1, head_->seq);
+        fault(ChainFault::Kind::Removed, last + table_.seqStep, head_->seq);
 }
 
 void ChainWalk::fault(ChainFault::Kind kind, std::int64_t seq, std::int64_t lastSeq, std::int64_t sealedAs)

@@ -31,12 +31,15 @@ constexpr int kSealBytes = 32;
 enum class SealType { Integer, Real, Text };
 
 // A sealed table: its name and the columns its seal covers, in order; the
-// first is its seq. Rows sealed only once closed (an interval that a later
-// reading moved past) may stand unsealed after the head.
+// first orders the chain (its seq, or an interval's start) and steps by
+// seqStep from one row to the next when none is missing. Rows sealed only
+// once closed (an interval that a later reading moved past) may stand
+// unsealed after the head.
 struct SealedTableSpec {
     QString name;
     QVector<QPair<QString, SealType>> columns;
     bool sealedWhenClosed = false;
+    std::int64_t seqStep = 1;
 };
 
 // The fields of a row after the previous seal: F(table) and each column's F.

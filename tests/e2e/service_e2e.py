@@ -189,7 +189,8 @@ def case_silent_module(paths):
 def case_alarm(paths):
     """A high flow alarm: one journal line when it comes, its rows in alarms.csv;
     its rule taken out of the settings file and SIGHUP: the alarm is cleared
-    first, in the journal, alarms.csv and the store's alarm_events."""
+    first, in the journal, alarms.csv and the store's alarm_events, and the
+    event log has the rule's change from the reload."""
     service = Service(paths, ["--constant", "250"], "[alarms]\nhigh_flow_l_min=1\nflow_delay_s=1\nlatching=false\n")
     wait_until(lambda: any("ALARM: High flow" in line for line in service.journal()), 10.0, "the alarm's line")
     with open(service.config, "w") as out:
@@ -208,6 +209,8 @@ def case_alarm(paths):
     finally:
         db.close()
     check(stored == [("high_flow", "raised"), ("high_flow", "cleared")], "alarm_events %s" % stored)
+    changed = [row[:4] for row in events_of(os.path.join(paths.work, "state"), "setting_changed")]
+    check(changed == [("alarms/high_flow_l_min", "1", "", "reload")], "setting_changed %s" % changed)
 
 
 def case_mqtt(paths):

@@ -211,6 +211,40 @@ TEST(ChainWalk, SaysWhatItChecked)
     EXPECT_EQ(chainSummaryLine(report), QStringLiteral("t: 0 rows checked"));
 }
 
+// A table ordered by an interval's start, sealed once a later reading moved
+// past it: a quarter-hour without readings is no row, the newest stands open.
+TEST(ChainWalk, ATableOfQuarterHoursStepsByItsStartAndMayEndOpen)
+{
+    SealedTableSpec quarters{QStringLiteral("q"), {{QStringLiteral("start"), SealType::Integer},
+                                                   {QStringLiteral("liters"), SealType::Real}}};
+    quarters.sealedWhenClosed = true;
+    quarters.seqStep = 900000;
+    QVector<QVector<QVariant>> rows;
+    QVector<QByteArray> seals;
+    QByteArray previous = zeroSeal();
+    for (qint64 start : {900000LL, 1800000LL, 3600000LL}) { // 2700000: no readings
+        rows.append({start, start / 1e5});
+        previous = sealOf(kKey, previous, sealMessage(quarters, rows.last()));
+        seals.append(previous);
+    }
+    const ChainMark head{3600000, previous};
+    const auto walk = [&](int skipped) {
+        ChainWalk walk(quarters, kKey, std::nullopt, head, {});
+        for (int i = 0; i < rows.size(); ++i)
+            if (i != skipped)
+                walk.add(rows[i], seals[i]);
+        walk.add({qint64(4500000), 1.5}, QByteArray()); // the open quarter-hour
+        return walk.finish();
+    };
+    const ChainReport whole = walk(-1);
+    EXPECT_TRUE(whole.faults.empty());
+    EXPECT_EQ(whole.open, 1);
+    const ChainReport removed = walk(1);
+    ASSERT_EQ(removed.faults.size(), 1u);
+    EXPECT_EQ(chainFaultLine(QStringLiteral("q"), removed.faults[0]), QStringLiteral("q: seq 1800000-2700000 removed"))
+        << "the quarter-hour without readings cannot be told from one removed";
+}
+
 TEST(EventLog, AnEventAsARowAndACalibrationsRun)
 {
     const StoredEvent event{7, 1796824791158, "setting_changed", "sensor/pulses_per_liter", "6900", "7012.5",
