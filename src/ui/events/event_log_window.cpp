@@ -40,6 +40,9 @@ EventLogWindow::EventLogWindow(Source source, QWidget* parent)
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
+    // Columns sized to the rows in view: measuring a thousand rows' texts
+    // would cost a long log a good part of a second at each opening.
+    table_->horizontalHeader()->setResizeContentsPrecision(0);
 
     auto* top = new QHBoxLayout;
     top->addWidget(kindLabel);
