@@ -1,6 +1,8 @@
 // records-cost: what sealed records cost. The time of one reading's commit,
 // durable (WAL with synchronous=FULL, as the store writer commits), in a store
-// that seals and in one that does not, the two taking turns on the same disk;
+// that seals and in one that does not, the two taking turns on the same disk,
+// and the processor's time each took: in stores that grow, and in stores
+// that are full, where each commit also removes the oldest reading;
 // --verify over a week of readings (604 800, one a second); and the event log
 // window opened on 10 000 events (made, read from the store, shown and
 // painted once).
@@ -28,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -44,6 +47,13 @@ double percentile(std::vector<double> values, double fraction)
     std::sort(values.begin(), values.end());
     const auto rank = static_cast<std::size_t>(std::ceil(fraction * values.size()));
     return values[std::max<std::size_t>(rank, 1) - 1];
+}
+
+double threadCpuUs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e6 + now.tv_nsec / 1e3;
 }
 
 StoredReading readingNumber(int i, std::int64_t startMs)
@@ -81,27 +91,55 @@ void commitOrExit(SqliteReadingsStore& store, const StoreBatch& batch)
 }
 
 // One reading a commit into each store in turn, each commit timed alone.
-void measureCommits(const QDir& folder, int readings, std::int64_t startMs)
+// steady: the stores begin with as many older readings, and the retention
+// removes one a commit as the station does once the store is full (in runs
+// of 50, the anchor moving once a run).
+void measureCommits(const QDir& folder, int readings, std::int64_t startMs, bool steady)
 {
-    auto sealed = openOrExit(folder.filePath(QStringLiteral("sealed.db")), StoreJournal::WalFull);
-    auto unsealed = openOrExit(folder.filePath(QStringLiteral("unsealed.db")), StoreJournal::WalFull);
+    const QString kind = steady ? QStringLiteral("steady") : QStringLiteral("growing");
+    auto sealed = openOrExit(folder.filePath(kind + QStringLiteral("-sealed.db")), StoreJournal::WalFull);
+    auto unsealed = openOrExit(folder.filePath(kind + QStringLiteral("-unsealed.db")), StoreJournal::WalFull);
     unsealed->setSealing(false);
+    SqliteReadingsStore* stores[2] = {sealed.get(), unsealed.get()};
+    const std::int64_t oldMs = startMs - std::int64_t(readings) * 1000;
+    if (steady) {
+        StoreBatch older;
+        for (int i = 0; i < readings; ++i)
+            older.readings.append(readingNumber(i, oldMs));
+        for (SqliteReadingsStore* store : stores)
+            commitOrExit(*store, older);
+    }
     std::vector<double> times[2];
+    double cpuUs[2] = {0.0, 0.0}; // the processor's time, without the wait for the disk
     for (int i = 0; i < readings; ++i) {
         StoreBatch batch;
-        batch.readings.append(readingNumber(i, startMs));
-        SqliteReadingsStore* stores[2] = {sealed.get(), unsealed.get()};
+        batch.readings.append(readingNumber(steady ? readings + i : i, steady ? oldMs : startMs));
+        if (steady) {
+            batch.pruneBeforeUtcMs = oldMs + std::int64_t(i) * 1000 + 1; // the oldest one leaves
+            batch.pruneMaxRows = 50;
+            batch.wholeRuns = true; // as the station removes them
+        }
         for (int s = 0; s < 2; ++s) {
             QElapsedTimer timer;
+            const double cpuBefore = threadCpuUs();
             timer.start();
             commitOrExit(*stores[s], batch);
             times[s].push_back(timer.nsecsElapsed() / 1e3);
+            cpuUs[s] += threadCpuUs() - cpuBefore;
         }
     }
     const char* names[2] = {"sealed", "unsealed"};
-    for (int s = 0; s < 2; ++s)
-        std::printf("commit_%s_p50 %.1f us\ncommit_%s_p99 %.1f us\n", names[s], percentile(times[s], 0.50), names[s],
-                    percentile(times[s], 0.99));
+    for (int s = 0; s < 2; ++s) {
+        const QByteArray name = (kind + QLatin1Char('_') + QLatin1String(names[s])).toLatin1();
+        std::printf("commit_%s_p50 %.1f us\ncommit_%s_p99 %.1f us\ncommit_%s_cpu_mean %.1f us\n", name.constData(),
+                    percentile(times[s], 0.50), name.constData(), percentile(times[s], 0.99), name.constData(),
+                    cpuUs[s] / readings);
+    }
+    if (steady && (sealed->readingCount() > readings + 50 || unsealed->readingCount() > readings + 50)) {
+        std::fprintf(stderr, "records-cost: the steady stores hold %lld and %lld readings\n",
+                     static_cast<long long>(sealed->readingCount()), static_cast<long long>(unsealed->readingCount()));
+        std::exit(1);
+    }
 }
 
 void measureVerify(const QDir& folder, std::int64_t startMs)
@@ -188,7 +226,8 @@ int main(int argc, char* argv[])
     }
     const std::int64_t startMs = QDateTime::currentMSecsSinceEpoch() - std::int64_t(kWeekReadings) * 1000;
     std::printf("readings %d\n", readings);
-    measureCommits(QDir(folder.path()), readings, startMs);
+    measureCommits(QDir(folder.path()), readings, startMs, false);
+    measureCommits(QDir(folder.path()), readings, startMs, true);
     measureVerify(QDir(folder.path()), startMs);
     measureEventLog(QDir(folder.path()));
     return 0;

@@ -44,8 +44,8 @@ void Station::openStore(const QString& path)
         if (readingSeq > 0)
             Q_EMIT readingsDurable(readingSeq);
     });
-    // The meter known at last: a total kept across restarts follows it.
     connect(store, &StationStore::eventsCommitted, this, &Station::eventsDurable);
+    // The meter known at last: a total kept across restarts follows it.
     connect(store, &StationStore::newestFound, this, [this] {
         if (!totalRestored_ && instrument_->store())
             totalRestored_ = instrument_->restoreTotal();

@@ -229,10 +229,12 @@ int StationStore::removeOlderThan(std::int64_t utcMs, int maxRows)
 {
     if (!opened_)
         return 0;
-    // With the next commit, in its transaction: no commit of its own.
+    // With the next commit, in its transaction: no commit of its own; and
+    // a whole run at a time, so that the chain's anchor moves once a run.
     writer_.add([utcMs, maxRows](StoreBatch& batch) {
         batch.pruneBeforeUtcMs = utcMs;
         batch.pruneMaxRows = maxRows;
+        batch.wholeRuns = true;
     });
     return 0;
 }

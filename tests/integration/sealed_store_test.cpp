@@ -78,6 +78,7 @@ TEST_F(SealedStoreTest, VerifyNamesWhatWasChangedRemovedInsertedOrMoved)
         store->appendEvent(event("program_started", "tavelind", "", "sha256=ab"));
         store->appendEvent(event("setting_changed", "sensor/pulses_per_liter", "6900", "7012.5"));
         EXPECT_EQ(store->removeOlderThan(5500, 50), 5) << "the anchor moves to seq 5's seal";
+        EXPECT_TRUE(store->markCleanStop()) << "the heads as it ends";
     }
     const struct {
         const char* name;

@@ -104,6 +104,7 @@ struct RemovalRow {
     int maxRows;
     int removed;
     std::vector<std::int64_t> kept;
+    bool wholeRuns = false; // as the station asks, with a commit
 };
 
 TEST_F(SqliteReadingsStoreTest, RemovalTakesTheOldestInBatchesAndNeverTheNewest)
@@ -114,16 +115,29 @@ TEST_F(SqliteReadingsStoreTest, RemovalTakesTheOldestInBatchesAndNeverTheNewest)
         {"a batch at a time", 9000, 3, 3, {4, 5}},
         {"no rows asked", 9000, 0, 0, {1, 2, 3, 4, 5}},
         {"all older, but the newest stays", 9000, 50, 4, {5}},
+        {"whole runs: fewer old than a run, none leave", 3000, 3, 0, {1, 2, 3, 4, 5}, true},
+        {"whole runs: a run old", 4000, 3, 3, {4, 5}, true},
     };
     for (const RemovalRow& row : rows) {
         SCOPED_TRACE(row.name);
         QFile::remove(path);
+        QFile::remove(path + ".key");
         auto store = openStore();
         ASSERT_TRUE(store);
         for (std::int64_t t : {1000, 2000, 3000, 4000, 5000})
             store->append(readingAt(t));
-        EXPECT_EQ(store->removeOlderThan(row.cutoff, row.maxRows), row.removed);
+        StoreBatch batch;
+        batch.pruneBeforeUtcMs = row.cutoff;
+        batch.pruneMaxRows = row.maxRows;
+        batch.wholeRuns = true;
+        if (row.wholeRuns)
+            EXPECT_TRUE(store->commit(batch));
+        else
+            EXPECT_EQ(store->removeOlderThan(row.cutoff, row.maxRows), row.removed);
         EXPECT_EQ(seqsOf(store->readingsSince(0)), row.kept);
+        store->markCleanStop();
+        store.reset();
+        EXPECT_EQ(verifyStore(path).status, StoreVerification::Holds) << "the anchor moved with the rows";
     }
 }
 

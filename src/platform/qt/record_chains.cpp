@@ -127,17 +127,24 @@ void RecordChains::removedUpTo(const SealedTableSpec& table, std::int64_t seq, c
         chains_[table.name].anchorMoved = ChainMark{seq, seal};
 }
 
-bool RecordChains::writeMarks(QString* error)
+bool RecordChains::writeMarks(QString* error, Heads heads)
 {
+    const bool headsDue = heads == Heads::Now || !sinceHeads_.isValid() || sinceHeads_.hasExpired(kHeadEveryMs);
+    bool headWritten = false;
     for (auto it = chains_.begin(); it != chains_.end(); ++it) {
         Chain& chain = it.value();
         if (chain.anchorMoved && !writeMark(MarkKind::Anchor, it.key(), *chain.anchorMoved, error))
             return false;
-        if (chain.headMoved && !writeMark(MarkKind::Head, it.key(), {chain.headSeq, chain.previous}, error))
-            return false;
         chain.anchorMoved.reset();
+        if (!headsDue || !chain.headMoved)
+            continue;
+        if (!writeMark(MarkKind::Head, it.key(), {chain.headSeq, chain.previous}, error))
+            return false;
         chain.headMoved = false;
+        headWritten = true;
     }
+    if (headWritten)
+        sinceHeads_.start();
     return true;
 }
 

@@ -2,12 +2,15 @@
 // The writer's side of the sealed tables: each table's previous seal, kept
 // in memory from the open on, each new row sealed after it in seq order,
 // and the chain's marks in store_info (the anchor, moved on when old rows
-// leave; the head, moved with every commit that adds rows). Runs on the
-// store writer's thread, inside the writer's transactions; a transaction
-// that fails takes the chains back with restore().
+// leave, in their transaction; the head, moved at most once a minute and at
+// a clean stop: a write of store_info in every commit would cost each
+// durable commit a fifth more). Runs on the store writer's thread, inside
+// the writer's transactions; a transaction that fails takes the chains back
+// with restore().
 
 #include "records/record_seal.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -41,8 +44,13 @@ public:
     // The table's rows up to seq left the store; seal: that row's (empty for
     // a row stored before sealing began, which leaves the anchor where it is).
     void removedUpTo(const SealedTableSpec& table, std::int64_t seq, const QByteArray& seal);
-    // Writes the marks that moved since the last write; false with *error set.
-    bool writeMarks(QString* error);
+    static constexpr qint64 kHeadEveryMs = 60 * 1000;
+
+    // Writes the anchors that moved, and the heads that moved when a minute
+    // has passed since they were last written or when now; false with *error
+    // set.
+    enum class Heads { WhenDue, Now };
+    bool writeMarks(QString* error, Heads heads = Heads::WhenDue);
 
     // The newest row's seal of the table, as sealed here.
     QByteArray headSeal(const QString& table) const { return chains_.value(table).previous; }
@@ -55,7 +63,12 @@ public:
     };
     using State = QHash<QString, Chain>;
     State state() const { return chains_; }
-    void restore(const State& state) { chains_ = state; }
+    // After a transaction that failed: the heads it wrote are due again.
+    void restore(const State& state)
+    {
+        chains_ = state;
+        sinceHeads_.invalidate();
+    }
 
 private:
     bool openTable(const SealedTableSpec& table, bool restart, QString* error);
@@ -66,6 +79,7 @@ private:
     QByteArray offKey_; // the key while off
     State chains_;
     QSqlQuery writeInfo_;
+    QElapsedTimer sinceHeads_; // since the heads were last written
 };
 
 } // namespace tavelin

@@ -281,7 +281,7 @@ std::int64_t SqliteReadingStatements::count()
     return rows;
 }
 
-int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows, StoredReading* last)
+int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows, StoredReading* last, bool wholeRuns)
 {
     error_.clear();
     // In seq order, up to the first reading that is not old: a clock set
@@ -290,14 +290,16 @@ int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows, St
     oldest_.bindValue(0, maxRows);
     std::optional<std::int64_t> lastOld;
     QByteArray lastSeal;
+    int old = 0;
     if (!oldest_.exec())
         fail(oldest_);
     while (oldest_.next() && oldest_.value(1).toLongLong() < utcMs) {
         lastOld = oldest_.value(0).toLongLong();
         lastSeal = oldest_.value(2).toByteArray();
+        ++old;
     }
     oldest_.finish();
-    if (!lastOld)
+    if (!lastOld || (wholeRuns && old < maxRows))
         return 0;
 
     removeOld_.bindValue(0, static_cast<qint64>(*lastOld));

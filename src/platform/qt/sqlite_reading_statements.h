@@ -35,8 +35,8 @@ public:
     std::int64_t count();
     // Removes at most maxRows of the oldest readings, in seq order while they
     // are older than utcMs, never the newest; *last (when given) gets the
-    // last one removed, with its seal.
-    int removeOlderThan(std::int64_t utcMs, int maxRows, StoredReading* last = nullptr);
+    // last one removed, with its seal. wholeRuns: none until maxRows are old.
+    int removeOlderThan(std::int64_t utcMs, int maxRows, StoredReading* last = nullptr, bool wholeRuns = false);
     // Stores the event and returns its seq. Prepared at the first event, so
     // that a store read without the table still opens.
     std::optional<std::int64_t> appendAlarmEvent(const StoredAlarmEvent& event, const QByteArray& seal = {});

@@ -194,7 +194,14 @@ bool SqliteReadingsStore::markCleanStop()
 {
     if (!writable())
         return false;
-    return exec(QStringLiteral("UPDATE store_info SET value = 0 WHERE key = 'running'"));
+    // The heads as they end, with the clean stop.
+    if (!db_.transaction())
+        return fail(QString(), db_.lastError());
+    if (chains_.writeMarks(&lastError_, RecordChains::Heads::Now)
+        && exec(QStringLiteral("UPDATE store_info SET value = 0 WHERE key = 'running'")) && db_.commit())
+        return true;
+    db_.rollback();
+    return false;
 }
 
 void SqliteReadingsStore::disconnect()

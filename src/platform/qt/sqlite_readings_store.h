@@ -21,7 +21,8 @@ namespace tavelin {
 // What a writer commits at once: readings, alarm events and events carrying
 // the seq they were given (each sealed in seq order as it is stored), delivery
 // cursors, texts for store_info, and old readings to remove (oldest seq
-// first, while older than pruneBeforeUtcMs; 0: none).
+// first, while older than pruneBeforeUtcMs; 0: none; with wholeRuns, only
+// once pruneMaxRows of them are old).
 struct StoreBatch {
     QVector<StoredReading> readings;
     QVector<StoredAlarmEvent> alarmEvents;
@@ -30,6 +31,7 @@ struct StoreBatch {
     QMap<QString, QString> infoTexts;      // store_info key -> text
     std::int64_t pruneBeforeUtcMs = 0;
     int pruneMaxRows = 0;
+    bool wholeRuns = false;
     bool isEmpty() const
     {
         // A removal alone waits for the next rows: it needs no sync of its own.
