@@ -14,7 +14,7 @@ constexpr std::int64_t kMostSeqsBack = 1000;
 
 ChainWalk::ChainWalk(const SealedTableSpec& table, QByteArray key, std::optional<ChainMark> anchor,
                      std::optional<ChainMark> head, const QStringList& markProblems)
-    : table_(table), key_(std::move(key)), anchor_(anchor.value_or(ChainMark{0, zeroSeal()})), head_(std::move(head))
+    : table_(table), sealMaker_(key), anchor_(anchor.value_or(ChainMark{0, zeroSeal()})), head_(std::move(head))
 {
     report_.table = table.name;
     for (const QString& problem : markProblems) {
@@ -29,7 +29,7 @@ ChainWalk::ChainWalk(const SealedTableSpec& table, QByteArray key, std::optional
 
 bool ChainWalk::links(const QByteArray& previous, const QVector<QVariant>& values, const QByteArray& seal) const
 {
-    return !seal.isEmpty() && sealOf(key_, previous, sealMessage(table_, values)) == seal;
+    return !seal.isEmpty() && sealMaker_.seal(previous, sealMessage(table_, values)) == seal;
 }
 
 void ChainWalk::add(const QVector<QVariant>& values, const QByteArray& seal)
@@ -105,7 +105,7 @@ void ChainWalk::explain(std::size_t i)
     }
     fault(ChainFault::Kind::Changed, row.seq);
     // Its seal alone changed: the next row links to the seal it should have.
-    if (next && links(sealOf(key_, row.previousSeal, sealMessage(table_, row.values)), next->values, next->seal))
+    if (next && links(sealMaker_.seal(row.previousSeal, sealMessage(table_, row.values)), next->values, next->seal))
         next->explained = true;
 }
 

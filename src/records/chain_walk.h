@@ -78,7 +78,7 @@ private:
     void fault(ChainFault::Kind kind, std::int64_t seq, std::int64_t lastSeq = 0, std::int64_t sealedAs = 0);
 
     const SealedTableSpec& table_;
-    QByteArray key_;
+    mutable SealMaker sealMaker_;
     ChainMark anchor_;
     std::optional<ChainMark> head_;
     ChainReport report_;

@@ -17,6 +17,7 @@
 // someone without the key.
 
 #include <QByteArray>
+#include <QMessageAuthenticationCode>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -47,6 +48,16 @@ QByteArray sealMessage(const SealedTableSpec& table, const QVector<QVariant>& va
 
 // The seal of a row whose message is sealMessage(), after previous.
 QByteArray sealOf(const QByteArray& key, const QByteArray& previous, const QByteArray& message);
+
+// The same for many rows with one key, which it sets up once.
+class SealMaker {
+public:
+    explicit SealMaker(const QByteArray& key);
+    QByteArray seal(const QByteArray& previous, const QByteArray& message);
+
+private:
+    QMessageAuthenticationCode mac_;
+};
 
 // The seal of zeros that comes before a chain's first row.
 QByteArray zeroSeal();
