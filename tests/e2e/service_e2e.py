@@ -373,6 +373,7 @@ def case_events_across_runs(paths):
     setting_changed from the file, with old and new; a SIGKILL: an
     unclean_stop at the next start, with the time of the last reading."""
     service = Service(paths, ["--constant", "250"], "[sensor]\npulses_per_liter=450\n")
+    first_device = service.sim.device
     wait_until(lambda: len(service.sim.command_times()) >= 2, 10.0, "two read commands")
     check(service.stop() == 0, "the first run did not end with status 0")
     service = Service(paths, ["--constant", "250"], "[sensor]\npulses_per_liter=500\n", fresh=False)
@@ -393,7 +394,8 @@ def case_events_across_runs(paths):
     check(kinds == ["program_started", "program_stopped", "program_started", "setting_changed", "unclean_stop",
                     "program_started", "program_stopped"], "events %s" % kinds)
     started = events_of(service.state, "program_started")[0]
-    check(started[0] == "tavelind" and "sha256=" in started[2] and service.sim.device in started[2], "%s" % (started,))
+    check(started[0] == "tavelind" and "sha256=" in started[2] and "port=%s;" % first_device in started[2],
+          "program_started %s, on %s" % (started, first_device))
     check(verify(paths, service.state)[0] == 0, "--verify after the three runs")
 
 
