@@ -21,8 +21,8 @@ BUSY_PROCESSES = 2  # beside the loaded latency run: a machine that is not quiet
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--bin", required=True,
-                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, alarm-cost, history-cost, "
-                             "reference-program")
+                        help="folder with tavelin, tavelin-sim, cycle-latency, trend-cost, store-commit, alarm-cost, "
+                             "history-cost, records-cost, reference-program")
     parser.add_argument("--work", required=True, help="folder for raw results")
     parser.add_argument("--long", action="store_true", help="time base over 10 minutes instead of 1")
     parser.add_argument("--cycles", type=int, default=320, help="timed sampling cycles (default 320)")
@@ -78,6 +78,23 @@ def store_rows(s, lat_off, lat_on, startup, startup_day):
         row("Start-up, a day in the store (86 400)", "%.1f ms" % ms(startup_day["tavelin"]),
             "%.1f ms" % ms(startup_day["reference"]), "%.2fx" % day_ratio, "<= 1.10x", day_ratio <= 1.10),
         row("  beside an empty store", "%.1f ms" % ms(startup["tavelin"]), target="report"),
+    ]
+
+
+def records_rows(rc):
+    def commits(kind):
+        sealed, unsealed = rc["commit_%s_sealed_p99" % kind], rc["commit_%s_unsealed_p99" % kind]
+        return [
+            row("Durable commit p50/p99 (%d), %s, sealed / not" % (rc["readings"], kind), "%.0f/%.0f / %.0f/%.0f us"
+                % (rc["commit_%s_sealed_p50" % kind], sealed, rc["commit_%s_unsealed_p50" % kind], unsealed), "",
+                "%.2fx" % (sealed / unsealed), "p99 <= 1.10x", sealed <= 1.10 * unsealed),
+            row("  processor's time per commit, sealed / not", "%.0f / %.0f us"
+                % (rc["commit_%s_sealed_cpu_mean" % kind], rc["commit_%s_unsealed_cpu_mean" % kind]), target="report"),
+        ]
+    return commits("growing") + commits("steady") + [
+        row("--verify, a week (%d readings)" % rc["verify_week_readings"], "%.2f s" % rc["verify_week"],
+            target="< 5 s", met=rc["verify_week"] < 5.0),
+        row("Event log window, 10 000 events: open", "%.1f ms" % rc["event_log_open_10000"], target="report"),
     ]
 
 
@@ -202,7 +219,7 @@ def build_rows(r):
                                                                        r["startup_day"]) + service_rows(
         r["service"], r["sampling"]) + slow_lookup_rows(r["service_slow_lookup"], r["service_slow_disk"]) + alarm_rows(r["alarm_cost"]) + mqtt_rows(lat, r["latency_mqtt"],
                                                                       r["latency_mqtt_backlog"]) + history_rows(r["history_cost"], r["export_readings"]) + modbus_rows(
-        lat, r["modbus_service"], r["latency_modbus"])
+        lat, r["modbus_service"], r["latency_modbus"]) + records_rows(r["records_cost"])
 
 
 def print_table(rows):
@@ -255,6 +272,7 @@ def main():
         ("alarm_cost", lambda: scenarios.alarm_cost(binary("alarm-cost"))),
         ("history_cost", lambda: scenarios.history_cost(binary("history-cost"), args.work)),
         ("export_readings", lambda: scenarios.export_readings(binary("history-cost"), binary("tavelind"), args.work)),
+        ("records_cost", lambda: scenarios.records_cost(binary("records-cost"), args.work)),
         ("latency_busy", lambda: scenarios.cycle_latency(
             binary("cycle-latency"), sim, args.cycles, os.path.join(args.work, "cycle-latency-busy.txt"),
             busy=BUSY_PROCESSES)),

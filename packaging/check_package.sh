@@ -6,7 +6,8 @@
 #       dpkg-deb -x into DIR/root; checks that it holds the three programs
 #       only, and the icon of the desktop entry in every size
 #   check_package.sh version DIR VERSION
-#       the unpacked tavelin --version, without a display, prints "tavelin VERSION"
+#       the unpacked tavelin --version, without a display, prints "tavelin VERSION",
+#       then "sha256 HASH  PATH" of the executable itself
 #   check_package.sh list-ports DIR
 #       the unpacked tavelin --list-ports, without a display, ends with status 0
 #       and prints lines of three tab-separated fields, the first a device path
@@ -56,10 +57,13 @@ build() {
 }
 
 version() {
-  local dir=$1 expected=$2 output
-  output=$(without_display "$dir/root/usr/bin/tavelin" --version) || fail "tavelin --version ended with status $?"
+  local dir=$1 expected=$2 output hash
+  local program="$dir/root/usr/bin/tavelin"
+  output=$(without_display "$program" --version) || fail "tavelin --version ended with status $?"
   echo "$output"
-  [[ $output == "tavelin $expected" ]] || fail "expected \"tavelin $expected\""
+  hash=$(sha256sum "$program") || fail "cannot hash $program"
+  [[ $output == "tavelin $expected"$'\n'"sha256 ${hash%% *}  $(readlink -f "$program")" ]] ||
+    fail "expected \"tavelin $expected\", then the executable's SHA-256 and path"
 }
 
 list_ports() {

@@ -213,6 +213,12 @@ def store_commit(binary, folder):
     return figures_of([binary, "--dir", folder])
 
 
+def records_cost(binary, folder):
+    """Sealing's cost per durable commit, --verify over a week, the event log
+    window on 10 000 events."""
+    return figures_of([binary, "--dir", folder])
+
+
 def fill_store(binary, path):
     """A readings store at path holding the last day, one reading a second."""
     if os.path.exists(path):

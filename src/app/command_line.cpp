@@ -14,6 +14,7 @@ const QString kSimulate = QStringLiteral("simulate");
 const QString kListPorts = QStringLiteral("list-ports");
 const QString kConfig = QStringLiteral("config");
 const QString kShowTotals = QStringLiteral("show-totals");
+const QString kVerify = QStringLiteral("verify");
 
 // The program's options, and Qt's own ones, listed or not.
 void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
@@ -40,6 +41,11 @@ void describeOptions(QCommandLineParser& parser, bool listToolkitOptions)
     parser.addOption({kShowTotals, QCoreApplication::translate("main", "Print the totals the readings store keeps, "
                                                                        "one key=value a line, and end.")});
     addExportOptions(parser);
+    parser.addOption({kVerify, QCoreApplication::translate("main", "Check the seals of every record the readings "
+                                                                   "store keeps, print a line per table and one per "
+                                                                   "fault, and end: status 0 when all hold, 1 when "
+                                                                   "any is broken, 2 when the store or its key "
+                                                                   "cannot be read.")});
     addToolkitOptions(parser, listToolkitOptions);
 }
 
@@ -82,6 +88,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.configFile = parser.value(kConfig);
     result.showTotals = parser.isSet(kShowTotals);
     result.exportRequest = exportRequestFrom(parser);
+    result.verify = parser.isSet(kVerify);
     if (parser.isSet(kConfig) && result.configFile.isEmpty())
         result.error = QCoreApplication::translate("main", "--config needs a file, such as ~/.config/tavelin/tavelin.conf.");
     if (result.simulate && parser.isSet(kPort))

@@ -1,6 +1,6 @@
 #pragma once
 // The program's command line: tavelin [--port DEVICE] [--simulate] [--list-ports]
-// [--config FILE] [--show-totals] [--export KIND [--from DATE] [--to DATE] [--output FILE]],
+// [--config FILE] [--show-totals] [--verify] [--export KIND [--from DATE] [--to DATE] [--output FILE]],
 // and Qt's own options, which the window's application takes itself.
 
 #include "history/export_request.h"
@@ -16,6 +16,7 @@ struct CommandLine {
     bool listPorts = false; // print the serial ports the system knows and end
     bool showTotals = false; // print the store's totals and end
     ExportRequest exportRequest; // write the store's history as CSV and end; its error ends with status 2
+    bool verify = false;   // check the store's seals, print what broke and end
     QString configFile;    // the settings file; empty: SettingsFile::defaultPath()
     bool help = false;
     bool version = false;

@@ -10,6 +10,7 @@
 #include "platform/qt/serial_port_list.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/state_directory.h"
+#include "records/software_identity.h"
 #include "station/station_lock.h"
 #include "station/station_startup.h"
 #include "when_on_screen.h"
@@ -34,7 +35,7 @@ int main(int argc, char* argv[])
     tavelin::catchTerminationSignals();
 
     // The command line first, without a display: --help, --help-all,
-    // --version, --list-ports and --show-totals need none.
+    // --version, --list-ports, --show-totals and --verify need none.
     tavelin::CommandLine options;
     {
         QCoreApplication parsing(argc, argv);
@@ -54,7 +55,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (options.version) {
-        std::printf("tavelin %s\n", TAVELIN_VERSION);
+        std::printf("%s", qPrintable(tavelin::versionText(QStringLiteral("tavelin"), QStringLiteral(TAVELIN_VERSION))));
         return 0;
     }
     if (options.listPorts) {
@@ -64,7 +65,7 @@ int main(int argc, char* argv[])
     }
 
     tavelin::StationStartup startup({QStringLiteral("tavelin"), options.configFile, options.port, options.simulate,
-                                     options.showTotals, options.exportRequest});
+                                     options.showTotals, options.exportRequest, options.verify});
     {
         QCoreApplication reading(argc, argv); // the store's driver is a plugin
         if (const auto status = startup.readSettings([](const QString& report) {

@@ -9,6 +9,7 @@
 #include "daemon/tavelin_service.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/state_directory.h"
+#include "records/software_identity.h"
 #include "station/station_lock.h"
 #include "station/station_startup.h"
 
@@ -39,12 +40,12 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (options.version) {
-        std::printf("tavelind %s\n", TAVELIN_VERSION);
+        std::printf("%s", qPrintable(tavelin::versionText(QStringLiteral("tavelind"), QStringLiteral(TAVELIN_VERSION))));
         return 0;
     }
 
     tavelin::StationStartup startup({QStringLiteral("tavelind"), options.configFile, options.port, options.simulate,
-                                     options.showTotals, options.exportRequest});
+                                     options.showTotals, options.exportRequest, options.verify});
     tavelin::JournalMessages journal(startup.counter());
     const auto tell = [&journal](const QString& sentence) { journal.notify(sentence); };
     if (const auto status = startup.readSettings(tell))

@@ -11,6 +11,7 @@ ServiceCommandLine parseServiceCommandLine(const QStringList& arguments)
     const QString port = QStringLiteral("port");
     const QString simulate = QStringLiteral("simulate");
     const QString showTotals = QStringLiteral("show-totals");
+    const QString verify = QStringLiteral("verify");
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -26,6 +27,9 @@ ServiceCommandLine parseServiceCommandLine(const QStringList& arguments)
     parser.addOption({showTotals, QStringLiteral("Print the totals the readings store keeps, one key=value a line, "
                                                  "and end.")});
     addExportOptions(parser);
+    parser.addOption({verify, QStringLiteral("Check the seals of every record the readings store keeps, print a line "
+                                             "per table and one per fault, and end: status 0 when all hold, 1 when "
+                                             "any is broken, 2 when the store or its key cannot be read.")});
 
     ServiceCommandLine result;
     result.helpText = parser.helpText();
@@ -44,6 +48,7 @@ ServiceCommandLine parseServiceCommandLine(const QStringList& arguments)
     result.simulate = parser.isSet(simulate);
     result.showTotals = parser.isSet(showTotals);
     result.exportRequest = exportRequestFrom(parser);
+    result.verify = parser.isSet(verify);
     if (parser.isSet(config) && result.configFile.isEmpty())
         result.error = QStringLiteral("--config needs a file, such as /etc/tavelin/ttyUSB0.conf.");
     else if (parser.isSet(port) && result.port.isEmpty())

@@ -1,6 +1,6 @@
 #pragma once
 // The service program's command line:
-// tavelind [--config FILE] [--port DEVICE | --simulate] [--show-totals]
+// tavelind [--config FILE] [--port DEVICE | --simulate] [--show-totals] [--verify]
 // [--export KIND [--from DATE] [--to DATE] [--output FILE]].
 
 #include "history/export_request.h"
@@ -16,6 +16,7 @@ struct ServiceCommandLine {
     bool simulate = false;
     bool showTotals = false;
     ExportRequest exportRequest; // its error ends the program with status 2
+    bool verify = false;
     bool help = false;
     bool version = false;
     QString helpText;

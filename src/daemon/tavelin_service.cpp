@@ -4,6 +4,7 @@
 #include "daemon/systemd_notifier.h"
 #include "platform/qt/settings_file.h"
 #include "platform/serial_port.h"
+#include "records/event_log.h"
 
 #include <cmath>
 
@@ -56,7 +57,7 @@ void TavelinService::reload()
     const SettingsFile::Loaded loaded = station_.settingsFile()->reload(instrument_.settings());
     if (!loaded.report.isEmpty())
         journal_.notify(loaded.report);
-    station_.applySettings(loaded.settings);
+    station_.applySettings(loaded.settings, QLatin1String(event_source::reload));
     // The file again at its path: after logrotate moved it away, a new file
     // with its own header; rows already written stay where they are.
     instrument_.logWriter().StopLogging();

@@ -5,6 +5,7 @@
 #include "platform/readings_store.h"
 #include "platform/serial_port.h"
 #include "platform/state_directory.h"
+#include "records/event_log.h"
 #include "sensor/flow_sampler.h"
 #include "sensor/sensor_constants.h"
 #include "sensor/sensor_display.h"
@@ -90,6 +91,15 @@ void Instrument::setSampling(bool on)
 
 void Instrument::resetTotal()
 {
+    // Both edges of the momentary switch reset: the second finds nothing to record.
+    if (parts_.events && module_.state.dblPulseTotal != 0.0) {
+        const QLocale c = QLocale::c();
+        parts_.events->record({QLatin1String(event_kind::totalReset), QStringLiteral("total"),
+                               QStringLiteral("%1 pulses, %2 L")
+                                   .arg(c.toString(module_.state.dblPulseTotal, 'f', 2),
+                                        c.toString(module_.state.dblTotalLiters, 'f', QLocale::FloatingPointShortest)),
+                               QStringLiteral("0 pulses, 0 L"), QLatin1String(event_source::resetSwitch)});
+    }
     module_.state.dblPulseTotal = 0.0;
     alarms_.totalReset();
 }

@@ -22,6 +22,7 @@ namespace tavelin {
 
 class AlarmNotifier;
 class AlarmView;
+class EventSink;
 class MessageBox;
 class MillisecondCounter;
 class ReadingsStore;
@@ -44,6 +45,7 @@ public:
         SettingsFile* settingsFile = nullptr; // none: the settings cannot be changed
         AlarmNotifier* alarmNotifier = nullptr; // none: alarms go to the journal and the window only
         TextFileChannel* alarmChannel = nullptr; // none: the alarm journal is the store's rows only
+        EventSink* events = nullptr;             // none: changes are not recorded (the event log)
     };
     // The front end's handlers of the two timers' ticks.
     struct TimerHandlers {
@@ -64,6 +66,8 @@ public:
     // One sampling cycle, then whatever follows each tick.
     void PollSensor();
     void setSampling(bool on);
+    // The resettable total back to 0; the event log records what it was
+    // (nothing when it was 0 already).
     void resetTotal();
     // Told of each accepted reading after the store, the trend and a
     // calibration run; told of each sampling tick once its cycle is over.

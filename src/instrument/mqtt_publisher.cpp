@@ -4,6 +4,7 @@
 #include "mqtt/mqtt_alarms.h"
 #include "mqtt/mqtt_outbox.h"
 #include "mqtt/mqtt_payloads.h"
+#include "mqtt/mqtt_records.h"
 #include "platform/qt/mosquitto_client.h"
 #include "platform/qt/mqtt_pump.h"
 #include "platform/readings_store.h"
@@ -94,6 +95,9 @@ MqttPublisher::MqttPublisher(Instrument& instrument, StatusLines lines, QObject*
                                              *client_, instrument_.storeRecorder().lastSeq().value_or(0));
     session_->addOutbox(alarms_.get());
     session_->addOutbox(readings_.get());
+    new MqttRecords(*client_, [this] { return session_->isConnected(); },
+                    mqttRecordsTopic(settings_.topicPrefix, topics.deviceId), store->storeId(),
+                    [store] { return store->durableSeal(); }, MqttRecords::kIntervalMs, this);
     followAlarms();
     pump_->setSession(session_.get());
     instrument_.addListener(this);

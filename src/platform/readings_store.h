@@ -3,6 +3,7 @@
 // and the alarms' events. The store gives each reading its sequence number,
 // one more than the last one it ever stored.
 
+#include <QByteArray>
 #include <QString>
 #include <QVector>
 
@@ -22,6 +23,7 @@ struct StoredReading {
     double pulsesPerLiter = 0.0;  // the K-factor in force when the reading was taken
     double meterLiters = 0.0;     // the meter in liters: each reading's liters at its own K-factor, summed,
                                   // so that it never falls when K changes
+    QByteArray seal;              // as read back from the store; empty before it is sealed
 };
 
 // An alarm's raise, clear or acknowledgement, kept for the outputs that carry
@@ -34,6 +36,26 @@ struct StoredAlarmEvent {
     QString event;           // "raised", "cleared", "acknowledged"
     double value = 0.0;      // L/min, s or L, as the alarm measures
     double threshold = 0.0;
+};
+
+// An entry of the event log: a change that affects the measurement, or the
+// program's start and end. Its seq is its own, as the alarm events' is.
+struct StoredEvent {
+    std::int64_t seq = 0;   // given by the store
+    std::int64_t utcMs = 0; // milliseconds since the epoch
+    QString kind;           // records/event_kinds.h: "setting_changed", "total_reset"...
+    QString subject;        // what it concerns: a settings key, "total", the program
+    QString oldValue;       // empty when there is none
+    QString newValue;
+    QString source;         // how it came: "settings_dialog", "reload", "start-up"...
+    QString user;           // the login name the program ran under
+    QString version;        // the program's version
+};
+
+// The newest reading's seal that is on the disk, with the seq it seals.
+struct DurableSeal {
+    std::int64_t seq = 0; // 0: none yet
+    QByteArray seal;
 };
 
 class ReadingsStore {
@@ -77,6 +99,14 @@ public:
     // The store's identity, a UUID made with it: (store_id, seq) names a
     // reading for good, across restarts and hosts. Empty when not open.
     virtual QString storeId() { return QString(); }
+
+    // The event log: an event committed like an alarm event, those with a
+    // seq above seq in order, and how many there are.
+    virtual std::optional<std::int64_t> appendEvent(const StoredEvent&) { return std::nullopt; }
+    virtual QVector<StoredEvent> eventsAfter(std::int64_t /*seq*/, int /*maxRows*/) { return {}; }
+    virtual std::int64_t eventCount() { return 0; }
+    // The newest reading's seal once durable; for outside witnesses.
+    virtual DurableSeal durableSeal() { return {}; }
 };
 
 } // namespace tavelin

@@ -50,6 +50,9 @@ QString totalsReport(ReadingsStore* store, double pulsesPerLiter, IntervalSource
         out << "last_month_liters=" << c.toString(glance->lastMonthLiters, 'f', 2) << '\n';
     }
     out << "store_id=" << (open ? store->storeId() : QString()) << '\n';
+    out << "seq=" << (newest ? newest->seq : 0) << '\n';
+    out << "seal=" << (newest ? QString::fromLatin1(newest->seal.toHex()) : QString()) << '\n';
+    out << "events=" << (open ? store->eventCount() : 0) << '\n';
     out.flush();
     return text;
 }

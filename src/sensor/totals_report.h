@@ -12,6 +12,10 @@
 //   yesterday_liters=234.56        the local day, the day before, the local
 //   this_month_liters=3456.78      month and the month before
 //   last_month_liters=4567.89
+//   store_id=...                   the store's identity
+//   seq=604800                     the newest reading's seq (0 before the first)
+//   seal=5e1c...                   its seal, in hex; empty when it has none
+//   events=42                      entries of the event log (the event counter)
 
 #include <QString>
 

@@ -9,6 +9,8 @@
 // front end: the window, or the service's journal and systemd notices.
 
 #include "instrument/instrument.h"
+#include "records/clock_watch.h"
+#include "station/station_events.h"
 #include "station/station_lock.h"
 
 #include <QObject>
@@ -35,6 +37,7 @@ public:
         Instrument::Parts instrument; // its store: none until openStore() or useStore()
         StatusLines statusLines;
         std::unique_ptr<StationLock> lock; // none: the folder is not held (tests, or a lock that failed)
+        QString program = QStringLiteral("tavelin"); // as the event log names it
     };
     // What the front end gives the instrument.
     struct FrontEnd {
@@ -59,12 +62,16 @@ public:
     void useStore(ReadingsStore* store);
 
     // The one way a change of the settings reaches the station: the
-    // instrument from its next cycle, the alarms, MQTT.
-    void applySettings(const Settings& settings);
+    // instrument from its next cycle, the alarms, MQTT; the event log records
+    // each key that changed, with source (records/event_log.h).
+    void applySettings(const Settings& settings, const QString& source);
     // Writes the settings file, then applies what it holds; why it could not.
-    QString saveSettings(const Settings& settings);
+    QString saveSettings(const Settings& settings, const QString& source);
     // Closes the port and opens device; what the operator must be told.
     QString switchPort(const QString& device);
+
+    // Where the front end hands the changes it makes to the event log.
+    EventSink& events() { return events_; }
 
     // MQTT offline, sampling and logging stopped, the port closed, the store
     // closed cleanly after its last commit. Once.
@@ -91,13 +98,19 @@ Q_SIGNALS:
     void settingsApplied();
     // The store made readings up to seq durable.
     void readingsDurable(std::int64_t seq);
+    // The store made events up to seq durable.
+    void eventsDurable(std::int64_t seq);
 
 private:
     void storeOpened(bool ok, const QString& notice);
+    void recordStart();
     void followMqtt();
+    void lookAtClock();
 
     Parts parts_;
     Settings settings_;
+    StationEvents events_;
+    ClockWatch clockWatch_;
     std::unique_ptr<Instrument> instrument_;
     std::unique_ptr<StationStore> ownStore_; // the store openStore() made
     std::unique_ptr<SqliteIntervalReader> intervals_;

@@ -27,6 +27,8 @@ std::optional<int> StationStartup::readSettings(const Tell& tell)
         return printTotals(loaded_.settings);
     if (request_.exportRequest.requested)
         return runExport(request_.exportRequest, readingsStorePath(), loaded_.settings.sensor.pulsesPerLiter);
+    if (request_.verify)
+        return printVerification();
     return std::nullopt;
 }
 
@@ -71,7 +73,7 @@ Station::Parts StationStartup::stationParts(MessageBox& messages, AlarmNotifier*
 {
     Instrument::Parts instrument{*port_, counter_, messages, logChannel_, clock_, nullptr, &settingsFile_, notifier,
                                  &alarmChannel_};
-    return {instrument, std::move(lines), std::move(lock_)};
+    return {instrument, std::move(lines), std::move(lock_), request_.program};
 }
 
 } // namespace tavelin

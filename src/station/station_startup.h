@@ -32,6 +32,7 @@ public:
         bool simulate = false;
         bool showTotals = false;
         ExportRequest exportRequest; // --export: the store's history as CSV
+        bool verify = false;
     };
     // How a sentence reaches the operator at this point: standard error, or the journal.
     using Tell = std::function<void(const QString& sentence)>;
@@ -40,7 +41,7 @@ public:
     ~StationStartup();
 
     // Reads the settings (their report told) and answers --show-totals and
-    // --export. An exit status when the program ends here.
+    // --export and --verify. An exit status when the program ends here.
     std::optional<int> readSettings(const Tell& tell);
     // Starts the simulated module when asked and makes the port. An exit
     // status when the module cannot be started.

@@ -62,6 +62,9 @@ void StationStore::whenOpened(const StoreWriter::Opened& opened)
     newest_ = opened.newest;
     newestError_ = opened.newestError;
     lastAlarmSeq_ = opened.newestAlarmSeq;
+    lastEventSeq_ = opened.newestEventSeq;
+    if (newest_ && !newest_->seal.isEmpty())
+        durableSeal_ = {newest_->seq, newest_->seal};
     delivered_ = opened.delivered;
     durableSeq_ = newest_ ? newest_->seq : 0;
     QString notice = opened.notice;
@@ -112,6 +115,35 @@ std::optional<std::int64_t> StationStore::appendAlarmEvent(const StoredAlarmEven
     return stored.seq;
 }
 
+std::optional<std::int64_t> StationStore::appendEvent(const StoredEvent& event)
+{
+    if (!opened_)
+        return std::nullopt;
+    StoredEvent stored = event;
+    stored.seq = lastEventSeq_.value_or(0) + 1;
+    lastEventSeq_ = stored.seq;
+    writer_.add([&stored](StoreBatch& batch) { batch.events.append(stored); });
+    return stored.seq;
+}
+
+void StationStore::recordSettings(const QString& text)
+{
+    if (opened_)
+        writer_.add([&text](StoreBatch& batch) {
+            batch.infoTexts.insert(QLatin1String(StoreWriter::kRecordedSettingsKey), text);
+        });
+}
+
+QVector<StoredEvent> StationStore::eventsAfter(std::int64_t seq, int maxRows)
+{
+    return reader_ ? reader_->eventsAfter(seq, maxRows) : QVector<StoredEvent>();
+}
+
+std::int64_t StationStore::eventCount()
+{
+    return reader_ ? reader_->eventCount() : 0;
+}
+
 void StationStore::whenCommitted(const StoreWriter::Committed& committed)
 {
     waiting_ = std::max(0, waiting_ - committed.readings);
@@ -129,11 +161,15 @@ void StationStore::whenCommitted(const StoreWriter::Committed& committed)
     failureReported_ = false;
     if (committed.readingSeq > 0)
         durableSeq_ = committed.readingSeq;
+    if (!committed.readingSeal.isEmpty())
+        durableSeal_ = {committed.readingSeq, committed.readingSeal};
     if (waitingReported_ && waiting_ == 0) {
         waitingReported_ = false;
         statusLine_(QCoreApplication::translate(kContext, "The disk has taken every waiting reading"), false);
     }
     Q_EMIT this->committed(committed.readingSeq, committed.alarmSeq);
+    if (committed.eventSeq > 0)
+        Q_EMIT eventsCommitted(committed.eventSeq);
 }
 
 std::optional<StoredReading> StationStore::newest()
@@ -198,10 +234,12 @@ int StationStore::removeOlderThan(std::int64_t utcMs, int maxRows)
 {
     if (!opened_)
         return 0;
-    // With the next commit, in its transaction: no commit of its own.
+    // With the next commit, in its transaction: no commit of its own; and
+    // a whole run at a time, so that the chain's anchor moves once a run.
     writer_.add([utcMs, maxRows](StoreBatch& batch) {
         batch.pruneBeforeUtcMs = utcMs;
         batch.pruneMaxRows = maxRows;
+        batch.wholeRuns = true;
     });
     return 0;
 }

@@ -62,6 +62,16 @@ public:
     QString lastError() const override { return lastError_; }
     QString filePath() const override { return path_; }
     QString storeId() override { return info_.storeId; }
+    std::optional<std::int64_t> appendEvent(const StoredEvent& event) override;
+    QVector<StoredEvent> eventsAfter(std::int64_t seq, int maxRows) override;
+    std::int64_t eventCount() override;
+    DurableSeal durableSeal() override { return durableSeal_; }
+
+    // The settings as the event log records them, kept with the next commit
+    // for the next start to compare with.
+    void recordSettings(const QString& text);
+    // What opening found (valid once opened() said ok).
+    const StoreWriter::Opened& openedInfo() const { return info_; }
 
     // The newest reading's seq that is on the disk; 0 before the first.
     std::int64_t durableSeq() const { return durableSeq_; }
@@ -76,6 +86,8 @@ Q_SIGNALS:
     void opened(bool ok, const QString& notice);
     // A commit made these rows durable.
     void committed(std::int64_t readingSeq, std::int64_t alarmSeq);
+    // A commit made events up to seq durable.
+    void eventsCommitted(std::int64_t seq);
     // The newest reading, unknown at open, could be read at last.
     void newestFound();
 
@@ -96,6 +108,8 @@ private:
     QString newestError_;                   // why the newest is not known yet
     bool newestAsked_ = false;              // a reading of it is on its way
     std::optional<std::int64_t> lastAlarmSeq_;
+    std::optional<std::int64_t> lastEventSeq_;
+    DurableSeal durableSeal_;
     QMap<QString, std::int64_t> delivered_;
     std::int64_t durableSeq_ = 0;
     int waiting_ = 0;

@@ -10,6 +10,9 @@ namespace {
 const char* const kStreams[] = {"mqtt_state", "mqtt_alarm"};
 } // namespace
 
+// The store_info key of the settings as last recorded in the event log.
+const char StoreWriter::kRecordedSettingsKey[] = "recorded_settings";
+
 // The thread's side: the store, and the batch that the owner's thread adds to
 // under the mutex while the store commits the one before.
 class StoreWriter::Worker : public QObject {
@@ -51,6 +54,10 @@ void StoreWriter::Worker::openHere(const QString& path, double fallbackK, StoreJ
         if (store_->newestUnknown())
             opened.newestError = store_->lastError();
         opened.newestAlarmSeq = store_->newestAlarmEventSeq();
+        opened.newestEventSeq = store_->newestEventSeq();
+        opened.setAsideAs = store_->setAsideAs();
+        opened.keyReplaced = store_->keyReplaced();
+        opened.recordedSettings = store_->infoText(QLatin1String(kRecordedSettingsKey));
         for (const char* stream : kStreams) {
             if (const auto seq = store_->deliveredUpTo(QLatin1String(stream)))
                 opened.delivered.insert(QLatin1String(stream), *seq);
@@ -97,7 +104,10 @@ void StoreWriter::Worker::drainHere()
     committed.readings = batch.readings.size();
     if (store_->commit(batch)) {
         committed.readingSeq = batch.readings.isEmpty() ? 0 : batch.readings.last().seq;
+        if (committed.readingSeq > 0)
+            committed.readingSeal = store_->headSeal(QStringLiteral("readings"));
         committed.alarmSeq = batch.alarmEvents.isEmpty() ? 0 : batch.alarmEvents.last().seq;
+        committed.eventSeq = batch.events.isEmpty() ? 0 : batch.events.last().seq;
     } else {
         committed.error = store_->lastError();
     }

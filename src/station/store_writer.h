@@ -32,13 +32,19 @@ public:
         std::optional<StoredReading> newest;  // none: an empty store, or newestError says why it is unknown
         QString newestError;
         std::optional<std::int64_t> newestAlarmSeq;
+        std::optional<std::int64_t> newestEventSeq;
         QMap<QString, std::int64_t> delivered; // stream -> seq
         bool buildingIntervals = false;        // a store made before them: built from its readings now
+        QString setAsideAs;       // the damaged file's new name, when one was set aside
+        bool keyReplaced = false; // the store's key was gone and a new one made
+        QString recordedSettings; // the settings as last recorded in the store; null: never
     };
     // What one commit did: the newest seq it made durable, or why it failed.
     struct Committed {
         std::int64_t readingSeq = 0; // 0: no reading in the batch
+        QByteArray readingSeal;      // that reading's seal
         std::int64_t alarmSeq = 0;
+        std::int64_t eventSeq = 0;
         int readings = 0;
         QString error; // empty: durable
     };
@@ -71,6 +77,7 @@ public:
     bool close(int waitMs);
 
     static constexpr int kCloseWaitMs = 30000;
+    static const char kRecordedSettingsKey[];
 
 private:
     class Worker;

@@ -3,19 +3,22 @@
 the K-factor from the settings file, a calibration run through its dialog,
 the meter and the readings count after a SIGKILL and a restart, the total
 kept across a restart, a damaged store and a state folder that cannot be
-made, and a malformed setting. --show-totals reads the store as the
-operator would, without a display."""
+made, a malformed setting, and Reset in the event log with the total it
+took. --show-totals reads the store as the operator would, without a
+display."""
 
 import argparse
 import os
 import shutil
+import re
 import signal
+import sqlite3
 import subprocess
 import sys
 import time
 
 from fault_rig import box_text, dismiss, lines_after_header, parse_rows, start_logging, wait_box, wait_commands
-from harness import CWBUTTON1, Session, check, parse_args, wait_until
+from harness import CWBUTTON1, CWBUTTON3, Session, check, parse_args, wait_until
 
 
 def settings_path(paths):
@@ -163,6 +166,9 @@ def case_damaged_store(paths):
     with open(os.path.join(os.path.dirname(store), sorted(kept)[0]), "rb") as damaged:
         check(damaged.read() == garbage, "the damaged file's bytes changed")
     check(int(show_totals(paths)["readings"]) >= 2, "the new store has no readings")
+    with sqlite3.connect("file:%s?mode=ro" % store, uri=True) as db:
+        aside = db.execute("SELECT old_value, new_value FROM events WHERE kind = 'store_set_aside'").fetchall()
+    check(aside == [(store, os.path.join(os.path.dirname(store), sorted(kept)[0]))], "store_set_aside %s" % aside)
 
 
 def case_no_state_folder(paths):
@@ -201,6 +207,24 @@ def case_malformed_value(paths):
         check(s.terminate() == 0, "tavelin did not end with status 0")
     with open(settings_path(paths)) as settings:
         check(settings.read() == "[sensor]\npulses_per_liter=abc\n", "the settings file was rewritten")
+
+
+def case_reset(paths):
+    """Reset while sampling 1 L a second: a total_reset event with the total
+    it took, in pulses and liters, and the window's user."""
+    with Session(paths, sim_args=["--constant", "6900"]) as s:
+        sample(s, 3)
+        s.main.click_twips(CWBUTTON3)
+        time.sleep(0.5)
+        check(s.terminate() == 0, "tavelin did not end with status 0")
+    store = os.path.join(paths.work, "state", "tavelin", "readings.db")
+    with sqlite3.connect("file:%s?mode=ro" % store, uri=True) as db:
+        resets = db.execute("SELECT subject, old_value, new_value, source FROM events WHERE kind = 'total_reset'")
+        resets = resets.fetchall()
+    check(len(resets) == 1, "total_reset events %s" % resets)
+    taken = re.match(r"^(\d+)\.00 pulses, (\d+) L$", resets[0][1])
+    check(resets[0][0] == "total" and taken and int(taken.group(1)) == 6900 * int(taken.group(2)) >= 6900 * 2
+          and resets[0][2:] == ("0 pulses, 0 L", "reset_switch"), "total_reset %s" % (resets,))
 
 
 CASES = {name[len("case_"):]: case for name, case in globals().items() if name.startswith("case_")}

@@ -6,19 +6,25 @@ and taken again, a silent module that writes a line a minute instead of a
 line a second, an alarm and its rule taken away, the libraries it loads, the
 state folder held by one program, MQTT (a slow resolver and a slow disk from
 an LD_PRELOAD library that sleeps in getaddrinfo and fsync, a K-factor changed
-by SIGHUP, and two instances on one broker), and the history exported beside
-it: a store of the version before the quarter-hour intervals across the end
-of summer time, and the store of a running instance."""
+by SIGHUP, and two instances on one broker), the history exported beside it
+(a store of the version before the quarter-hour intervals across the end of
+summer time, and the store of a running instance), and the records: --verify
+on a store changed with sqlite3, the event log across restarts (a K-factor
+changed in the file, a SIGKILL), --version's hash."""
 
 import argparse
 import datetime
+import hashlib
+import hmac
 import json
 import os
 import re
 import resource
 import signal
+import shutil
 import socket
 import sqlite3
+import struct
 import subprocess
 import sys
 import time
@@ -33,7 +39,7 @@ class Service:
     all of its files in work/<name>/."""
 
     def __init__(self, paths, sim_args, settings, env=None, name=None, state="state", preexec=None,
-                 keep_state=False):
+                 keep_state=False, fresh=True):
         self.paths = paths
         folder = os.path.join(paths.work, name) if name else paths.work
         os.makedirs(folder, exist_ok=True)
@@ -44,7 +50,7 @@ class Service:
         self.stderr_path = os.path.join(folder, "tavelind.log")
         self.started = time.monotonic()
         self.state = os.path.join(folder, state)
-        if not keep_state:
+        if fresh and not keep_state:
             subprocess.run(["rm", "-rf", os.path.join(folder, "state")], check=True)
         self.env = dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "NOTIFY_SOCKET")},
                         STATE_DIRECTORY=self.state, **(env or {}))
@@ -197,7 +203,8 @@ def case_silent_module(paths):
 def case_alarm(paths):
     """A high flow alarm: one journal line when it comes, its rows in alarms.csv;
     its rule taken out of the settings file and SIGHUP: the alarm is cleared
-    first, in the journal, alarms.csv and the store's alarm_events."""
+    first, in the journal, alarms.csv and the store's alarm_events, and the
+    event log has the rule's change from the reload."""
     service = Service(paths, ["--constant", "250"], "[alarms]\nhigh_flow_l_min=1\nflow_delay_s=1\nlatching=false\n")
     wait_until(lambda: any("ALARM: High flow" in line for line in service.journal()), 10.0, "the alarm's line")
     with open(service.config, "w") as out:
@@ -216,6 +223,8 @@ def case_alarm(paths):
     finally:
         db.close()
     check(stored == [("high_flow", "raised"), ("high_flow", "cleared")], "alarm_events %s" % stored)
+    changed = [row[:4] for row in events_of(os.path.join(paths.work, "state"), "setting_changed")]
+    check(changed == [("alarms/high_flow_l_min", "1", "", "reload")], "setting_changed %s" % changed)
 
 
 def case_mqtt(paths):
@@ -489,6 +498,121 @@ def case_two_instances(paths):
             sub.terminate()
             sub.wait(10)
         broker.end()
+
+
+def store_rows(state, query):
+    db = sqlite3.connect("file:%s?mode=ro" % os.path.join(state, "readings.db"), uri=True)
+    try:
+        return db.execute(query).fetchall()
+    finally:
+        db.close()
+
+
+def verify(paths, state):
+    """tavelind --verify on the store in state: (status, its lines)."""
+    env = dict(os.environ, STATE_DIRECTORY=state)
+    run = subprocess.run([paths.tavelind, "--verify"], env=env, capture_output=True, text=True, timeout=60)
+    return run.returncode, run.stdout.splitlines()
+
+
+def seal_field(value):
+    """One field of the seal's message, as docs/data.md gives it."""
+    if value is None:
+        return b"\xff\xff\xff\xff"
+    if isinstance(value, float):
+        value = struct.pack(">d", value + 0.0).hex()  # -0 as 0
+    data = str(value).encode()
+    return struct.pack(">I", len(data)) + data
+
+
+def case_records(paths):
+    """A store a short run made holds (status 0), every seal recomputed here
+    from docs/data.md's form; a copy changed with sqlite3 is named for what
+    was done: a reading changed, removed, inserted."""
+    service = Service(paths, ["--constant", "250"], "")
+    wait_until(lambda: len(service.sim.command_times()) >= 4, 10.0, "four read commands")
+    time.sleep(0.5)
+    check(service.stop() == 0, "tavelind did not end with status 0")
+    status, lines = verify(paths, service.state)
+    check(status == 0 and len(lines) == 3 and lines[0].startswith("readings: ") and "seq 1 to " in lines[0],
+          "--verify of the untouched store: %d %s" % (status, lines))
+
+    with open(os.path.join(service.state, "readings.db.key"), "rb") as key_file:
+        key = key_file.read()
+    check(os.stat(os.path.join(service.state, "readings.db.key")).st_mode & 0o077 == 0, "the key is not the owner's alone")
+    anchor = store_rows(service.state, "SELECT value FROM store_info WHERE key = 'seal_anchor/readings'")[0][0]
+    previous = bytes.fromhex(anchor.split()[1])
+    columns = "seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, meter_centipulses, " \
+              "pulses_per_liter, meter_liters"
+    rows = store_rows(service.state, "SELECT %s, seal FROM readings ORDER BY seq" % columns)
+    for row in rows:
+        message = previous + seal_field("readings") + b"".join(seal_field(value) for value in row[:-1])
+        previous = hmac.new(key, message, hashlib.sha256).digest()
+        check(previous == row[-1], "reading %d: its seal is not the documented form's" % row[0])
+
+    newest = rows[-1][0]
+    for name, statement, expected in (
+            ("changed", "UPDATE readings SET frequency = frequency + 1 WHERE seq = 2", "readings: seq 2 changed"),
+            ("removed", "DELETE FROM readings WHERE seq = 2", "readings: seq 2 removed"),
+            ("inserted", "INSERT INTO readings SELECT seq + 1, utc_ms + 1000, frequency, liters_per_min, "
+                         "pulse_total, total_liters, meter_centipulses, pulses_per_liter, meter_liters, seal "
+                         "FROM readings WHERE seq = %d" % newest, "readings: seq %d inserted" % (newest + 1))):
+        copy = os.path.join(paths.work, "copy-" + name)
+        shutil.rmtree(copy, ignore_errors=True)
+        shutil.copytree(service.state, copy)
+        with sqlite3.connect(os.path.join(copy, "readings.db")) as db:
+            db.execute(statement)
+        db.close()
+        status, lines = verify(paths, copy)
+        check(status == 1 and lines[3:] == [expected], "--verify after a reading %s: %d %s" % (name, status, lines))
+
+
+def events_of(state, kind):
+    return store_rows(state, "SELECT subject, old_value, new_value, source, utc_ms FROM events WHERE kind = '%s' "
+                             "ORDER BY seq" % kind)
+
+
+def case_events_across_runs(paths):
+    """The K-factor changed in the settings file between two runs: a
+    setting_changed from the file, with old and new; a SIGKILL: an
+    unclean_stop at the next start, with the time of the last reading."""
+    service = Service(paths, ["--constant", "250"], "[sensor]\npulses_per_liter=450\n")
+    first_device = service.sim.device
+    wait_until(lambda: len(service.sim.command_times()) >= 2, 10.0, "two read commands")
+    check(service.stop() == 0, "the first run did not end with status 0")
+    service = Service(paths, ["--constant", "250"], "[sensor]\npulses_per_liter=500\n", fresh=False)
+    wait_until(lambda: len(service.sim.command_times()) >= 2, 10.0, "two read commands")
+    time.sleep(0.5)
+    service.stop(signal.SIGKILL)
+    last = store_rows(service.state, "SELECT MAX(utc_ms) FROM readings")[0][0]
+    service = Service(paths, ["--constant", "250"], "[sensor]\npulses_per_liter=500\n", fresh=False)
+    wait_until(lambda: events_of(service.state, "unclean_stop"), 10.0, "the unclean stop recorded")
+    check(service.stop() == 0, "the third run did not end with status 0")
+
+    changed = [row[:4] for row in events_of(service.state, "setting_changed")]
+    check(changed == [("sensor/pulses_per_liter", "450", "500", "settings_file")], "setting_changed %s" % changed)
+    unclean = events_of(service.state, "unclean_stop")
+    expected = datetime.datetime.fromtimestamp(last / 1000, datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%S.%f")
+    check(len(unclean) == 1 and unclean[0][1] == expected[:-3] + "Z", "unclean_stop %s, last reading %s" % (unclean, expected))
+    kinds = [row[0] for row in store_rows(service.state, "SELECT kind FROM events ORDER BY seq")]
+    check(kinds == ["program_started", "program_stopped", "program_started", "setting_changed", "unclean_stop",
+                    "program_started", "program_stopped"], "events %s" % kinds)
+    started = events_of(service.state, "program_started")[0]
+    check(started[0] == "tavelind" and "sha256=" in started[2] and "port=%s;" % first_device in started[2],
+          "program_started %s, on %s" % (started, first_device))
+    check(verify(paths, service.state)[0] == 0, "--verify after the three runs")
+
+
+def case_version(paths):
+    """--version's SHA-256 is the executable's, as sha256sum gives it."""
+    for program in (paths.tavelind, paths.tavelin):
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        lines = subprocess.run([program, "--version"], env=env, capture_output=True, text=True,
+                               timeout=30).stdout.splitlines()
+        expected = subprocess.run(["sha256sum", program], capture_output=True, text=True, check=True).stdout.split()[0]
+        check(len(lines) == 2 and re.match(r"^%s \d+\.\d+\.\d+$" % os.path.basename(program), lines[0])
+              and lines[1].split()[:2] == ["sha256", expected]
+              and os.path.samefile(lines[1].split(None, 2)[2], program), "%s --version: %s" % (program, lines))
 
 
 CASES = {name[len("case_"):]: case for name, case in globals().items() if name.startswith("case_")}

@@ -1,7 +1,7 @@
 #pragma once
 // A readings store held in memory, keeping the real store's rules: the next
 // sequence number follows the newest, and removal never takes the newest.
-// Appends (of readings and of alarm events) fail while failAppends is set;
+// Appends (of readings, alarm events and events) fail while failAppends is set;
 // every removal request is recorded, and so is every write of a delivery
 // cursor.
 
@@ -9,6 +9,7 @@
 
 #include <QMap>
 #include <QPair>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -87,9 +88,32 @@ public:
     QString lastError() const override { return error; }
     QString filePath() const override { return path; }
     QString storeId() override { return id; }
+    std::optional<std::int64_t> appendEvent(const StoredEvent& event) override
+    {
+        if (failAppends)
+            return std::nullopt;
+        events.append(event);
+        events.last().seq = events.size();
+        return events.last().seq;
+    }
+    QVector<StoredEvent> eventsAfter(std::int64_t seq, int maxRows) override
+    {
+        return events.mid(int(std::clamp<std::int64_t>(seq, 0, events.size())), std::max(0, maxRows));
+    }
+    std::int64_t eventCount() override { return events.size(); }
+    // The events of one kind, as "subject: old -> new (source)".
+    QStringList eventsOf(const QString& kind) const
+    {
+        QStringList found;
+        for (const StoredEvent& e : events)
+            if (e.kind == kind)
+                found.append(QStringLiteral("%1: %2 -> %3 (%4)").arg(e.subject, e.oldValue, e.newValue, e.source));
+        return found;
+    }
 
     QVector<StoredReading> rows;
     QVector<StoredAlarmEvent> alarmEvents;
+    QVector<StoredEvent> events;
     QVector<QPair<std::int64_t, int>> removals; // (cutoff, maxRows) per request
     QMap<QString, std::int64_t> cursors;
     int cursorWrites = 0;

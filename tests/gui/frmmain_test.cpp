@@ -12,6 +12,8 @@
 #include "platform/widgets/cw_slide.h"
 #include "ui/main/frmmain.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/events/event_log_model.h"
+#include "ui/events/event_log_window.h"
 #include "ui/main/frmmain_layout.h"
 #include "ui/history/history_window.h"
 #include "ui/trend/trend_window.h"
@@ -25,6 +27,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QSignalSpy>
@@ -118,7 +121,8 @@ TEST(MainWindow, StopAndStartAgainKeepsTheTotal)
 
 TEST(MainWindow, ResetZeroesThePulseTotalAndTheShownTotalFollowsAtTheNextCycle)
 {
-    Window m;
+    FakeReadingsStore store;
+    Window m(&store);
     m.tick("*+06900.00\r");
     m.tick("*+06900.00\r");
     ASSERT_EQ(m.text("liters"), QStringLiteral("2"));
@@ -132,6 +136,8 @@ TEST(MainWindow, ResetZeroesThePulseTotalAndTheShownTotalFollowsAtTheNextCycle)
 
     m.tick("*+00345.00\r");
     EXPECT_EQ(m.text("liters"), QStringLiteral("0.05")) << "the pulse total started again from 0";
+    EXPECT_EQ(store.eventsOf("total_reset"),
+              QStringList{"total: 13800.00 pulses, 2 L -> 0 pulses, 0 L (reset_switch)"}) << "the total before";
 }
 
 TEST(MainWindow, TurningTheKnobSetsTheTotalGaugesFullScale)
@@ -187,7 +193,8 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedAndCyclesMeetAClosedPort)
 
 TEST(MainWindow, SwitchedPortKeepsTheTotalAndTheTrendCountsOnlyAcceptedCycles)
 {
-    Window m;
+    FakeReadingsStore store;
+    Window m(&store);
     m.click("CWButton1");
     m.tick("*+00690.00\r"); // 0.1 L
     m.w->switchPort(QStringLiteral("/dev/second"));
@@ -207,6 +214,8 @@ TEST(MainWindow, SwitchedPortKeepsTheTotalAndTheTrendCountsOnlyAcceptedCycles)
     m.w->switchPort(QStringLiteral("/dev/gone"));
     EXPECT_TRUE(m.messages.prompts.last().contains(QStringLiteral("/dev/gone")));
     EXPECT_FALSE(m.port.isOpen());
+    EXPECT_EQ(store.eventsOf("port_changed").value(1),
+              QStringLiteral("serial_port: /dev/second -> /dev/gone (context_menu)"));
 }
 
 TEST(MainWindow, KeptTotalShowsAtStartAndEveryReadingIsStoredWithTheMeterAndTheTrend)
@@ -339,7 +348,8 @@ TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)
 {
     QTemporaryDir folder;
     SettingsFile file(folder.filePath(QStringLiteral("tavelin.conf")));
-    Window m(nullptr, &file);
+    FakeReadingsStore store;
+    Window m(&store, &file);
     m.click("CWButton1");
     m.w->showCalibration();
     auto* dialog = m.w->findChild<CalibrationDialog*>();
@@ -372,6 +382,41 @@ TEST(MainWindow, CalibrationRunWritesTheNewKFactorWhichTheNextCycleUses)
     EXPECT_DOUBLE_EQ(file.load().settings.store.retentionDays, 30.0);
     m.tick("*+00250.00\r");
     EXPECT_EQ(m.text("lblLitersPerMin"), QStringLiteral("7.5"));
+    EXPECT_TRUE(store.eventsOf("setting_changed")
+                    .contains("sensor/pulses_per_liter: 6900 -> 2000 (calibration: 500.00 pulses over 0.25 L)"))
+        << store.eventsOf("setting_changed").join('\n').toStdString();
+}
+
+TEST(MainWindow, TheEventLogShowsNewestFirstByKindAndAboutCountsThem)
+{
+    FakeReadingsStore store;
+    for (const char* kind : {"program_started", "setting_changed", "setting_changed"})
+        store.appendEvent({0, 1000, kind, "sensor/pulses_per_liter", "6900", "450", "settings_dialog", "op", "1.0.0"});
+    Window m(&store);
+    m.w->findChild<QAction*>(QStringLiteral("mnuEvents"))->trigger();
+    auto* window = m.w->findChild<EventLogWindow*>();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EventLogModel* model = window->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->data(model->index(0, EventLogModel::Seq)).toLongLong(), 3) << "newest first";
+    EXPECT_EQ(model->data(model->index(2, EventLogModel::Kind)).toString(), QStringLiteral("program_started"));
+
+    auto* kinds = window->findChild<QComboBox*>(QStringLiteral("cmbKind"));
+    kinds->setCurrentIndex(kinds->findData(QStringLiteral("program_started")));
+    EXPECT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("lblCount"))->text(), QStringLiteral("1 of 3 events"));
+    m.tick("*+06900.00\r");
+    m.click("CWButton3"); // a reset, made durable: the window reads again
+    Q_EMIT m.station->eventsDurable(4);
+    kinds->setCurrentIndex(kinds->findData(QStringLiteral("total_reset")));
+    EXPECT_EQ(model->rowCount(), 1);
+
+    m.w->showAbout();
+    EXPECT_TRUE(QRegularExpression("^tavelin .*\nSHA-256 [0-9a-f]{64}\nEvents recorded: 4\n")
+                    .match(m.messages.prompts.last())
+                    .hasMatch())
+        << m.messages.prompts.last().toStdString();
 }
 
 TEST(MainWindow, ControlsSitAtTheirPlacesAndTheStatusBarFollowsTheBottom)

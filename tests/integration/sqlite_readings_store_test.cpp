@@ -2,6 +2,7 @@
 // restarts and removals, readers beside the writer, a writer killed in the
 // middle of its work, and the alarms' events beside the readings.
 #include "integration/store_rig.h"
+#include "platform/qt/store_verifier.h"
 
 #include <QDir>
 #include <QSqlDatabase>
@@ -103,6 +104,7 @@ struct RemovalRow {
     int maxRows;
     int removed;
     std::vector<std::int64_t> kept;
+    bool wholeRuns = false; // as the station asks, with a commit
 };
 
 TEST_F(SqliteReadingsStoreTest, RemovalTakesTheOldestInBatchesAndNeverTheNewest)
@@ -113,16 +115,29 @@ TEST_F(SqliteReadingsStoreTest, RemovalTakesTheOldestInBatchesAndNeverTheNewest)
         {"a batch at a time", 9000, 3, 3, {4, 5}},
         {"no rows asked", 9000, 0, 0, {1, 2, 3, 4, 5}},
         {"all older, but the newest stays", 9000, 50, 4, {5}},
+        {"whole runs: fewer old than a run, none leave", 3000, 3, 0, {1, 2, 3, 4, 5}, true},
+        {"whole runs: a run old", 4000, 3, 3, {4, 5}, true},
     };
     for (const RemovalRow& row : rows) {
         SCOPED_TRACE(row.name);
         QFile::remove(path);
+        QFile::remove(path + ".key");
         auto store = openStore();
         ASSERT_TRUE(store);
         for (std::int64_t t : {1000, 2000, 3000, 4000, 5000})
             store->append(readingAt(t));
-        EXPECT_EQ(store->removeOlderThan(row.cutoff, row.maxRows), row.removed);
+        StoreBatch batch;
+        batch.pruneBeforeUtcMs = row.cutoff;
+        batch.pruneMaxRows = row.maxRows;
+        batch.wholeRuns = true;
+        if (row.wholeRuns)
+            EXPECT_TRUE(store->commit(batch));
+        else
+            EXPECT_EQ(store->removeOlderThan(row.cutoff, row.maxRows), row.removed);
         EXPECT_EQ(seqsOf(store->readingsSince(0)), row.kept);
+        store->markCleanStop();
+        store.reset();
+        EXPECT_EQ(verifyStore(path).status, StoreVerification::Holds) << "the anchor moved with the rows";
     }
 }
 
@@ -281,13 +296,14 @@ TEST_F(SqliteReadingsStoreTest, AStoreOfTheFirstSchemaIsReadAsItIsAndUpgradedWhe
               "INSERT INTO old SELECT seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, "
               "meter_centipulses FROM readings",
               "DROP TABLE readings", "ALTER TABLE old RENAME TO readings",
-              "DELETE FROM store_info WHERE key = 'store_id'",
+              "DELETE FROM store_info WHERE key = 'store_id' OR key LIKE 'seal_%'",
               "UPDATE store_info SET value = 1 WHERE key = 'schema_version'"})
             ASSERT_TRUE(query.exec(QLatin1String(statement))) << statement;
         query.finish();
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("first-schema"));
+    ASSERT_TRUE(QFile::remove(path + ".key")) << "made before sealing: no key";
 
     auto reader = SqliteReadingsStore::openReadOnly(path, &error);
     ASSERT_TRUE(reader) << error.toStdString();
@@ -309,6 +325,12 @@ TEST_F(SqliteReadingsStoreTest, AStoreOfTheFirstSchemaIsReadAsItIsAndUpgradedWhe
     const QString id = store->storeId();
     store.reset();
     EXPECT_EQ(openStore()->storeId(), id) << "made once";
+    // Sealing began with the upgrade: the reading stored before is told, not a fault.
+    const StoreVerification verification = verifyStore(path);
+    EXPECT_EQ(verification.status, StoreVerification::Holds);
+    ASSERT_FALSE(verification.tables.empty());
+    EXPECT_EQ(verification.tables[0].unsealed, 1);
+    EXPECT_EQ(verification.tables[0].rows, 1);
 }
 
 // A child process appends without end and reports each seq once append()
@@ -353,6 +375,8 @@ TEST_F(SqliteReadingsStoreTest, AWriterKilledMidWayLosesNoCommittedReading)
         EXPECT_EQ(readings[i].meterCentipulses, i + 1);
     }
     EXPECT_EQ(store->append(readingAt(0)), readings.size() + 1);
+    store.reset();
+    EXPECT_EQ(verifyStore(path).status, StoreVerification::Holds) << "every committed seal with its row";
 }
 
 } // namespace

@@ -50,7 +50,7 @@ void writeStoreWithDamagedPages(const QString& path)
     file.write(QByteArray(3 * 4096, '\x5a'));
 }
 
-TEST_F(SqliteStoreFailureTest, ADamagedFileIsSetAsideWithItsJournalAndAFreshStoreStarts)
+TEST_F(SqliteStoreFailureTest, ADamagedFileIsSetAsideWithItsJournalAndKeyAndAFreshStoreStarts)
 {
     const struct {
         const char* name;
@@ -58,7 +58,7 @@ TEST_F(SqliteStoreFailureTest, ADamagedFileIsSetAsideWithItsJournalAndAFreshStor
         QStringList keptEndings;
     } rows[] = {
         {"not a database", writeForeignFiles, {"", "-wal"}},
-        {"damaged pages", writeStoreWithDamagedPages, {""}},
+        {"damaged pages, with the key that sealed them", writeStoreWithDamagedPages, {"", ".key"}},
     };
     const QString folder = QFileInfo(path).absolutePath();
     for (const auto& row : rows) {
@@ -82,6 +82,9 @@ TEST_F(SqliteStoreFailureTest, ADamagedFileIsSetAsideWithItsJournalAndAFreshStor
         EXPECT_TRUE(store->notice().contains(keptPath)) << store->notice().toStdString();
         EXPECT_EQ(store->readingCount(), 0);
         EXPECT_EQ(store->append(readingAt(1000)), 1);
+        EXPECT_EQ(store->setAsideAs(), keptPath);
+        if (row.keptEndings.contains(".key")) // the new store seals with a key of its own
+            EXPECT_NE(contentsOf(keptPath + ".key"), contentsOf(path + ".key"));
     }
 }
 

@@ -79,10 +79,20 @@ TEST_F(StationStoreTest, ReadingsGoOnFromTheNewestAndReadersSeeThemOnceDurable)
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(store.append(readingAt(2000 + i, 600 + i)), 2 + i);
     EXPECT_EQ(store.appendAlarmEvent({0, 3000, QStringLiteral("leak"), QStringLiteral("raised"), 0.7, 0.5}), 1);
+    EXPECT_EQ(store.appendEvent({0, 3000, "total_reset", "total", "5 pulses, 0 L", "0 pulses, 0 L", "reset_switch",
+                                 "op", "1.0.0"}),
+              1);
+    store.recordSettings(QStringLiteral("{\"sensor/pulses_per_liter\":\"450\"}"));
+    QSignalSpy events(&store, &StationStore::eventsCommitted);
     EXPECT_TRUE(QTest::qWaitFor([&] { return store.durableSeq() == 31; }, 5000));
     EXPECT_EQ(store.waiting(), 0);
     EXPECT_EQ(seqsOf(store.readingsAfter(29, 10)), (std::vector<std::int64_t>{30, 31}));
     EXPECT_EQ(store.alarmEventsAfter(0, 10).size(), 1);
+    EXPECT_TRUE(events.count() > 0 || events.wait(5000));
+    EXPECT_EQ(store.eventCount(), 1);
+    EXPECT_EQ(store.durableSeal().seq, 31);
+    EXPECT_EQ(store.durableSeal().seal, store.readingsAfter(30, 1).value(0).seal) << "the seal on the disk";
+    EXPECT_EQ(store.durableSeal().seal.size(), 32);
     EXPECT_TRUE(messages.notices.isEmpty()) << messages.notices.join('\n').toStdString();
     ASSERT_TRUE(store.close());
 
@@ -90,6 +100,8 @@ TEST_F(StationStoreTest, ReadingsGoOnFromTheNewestAndReadersSeeThemOnceDurable)
     ASSERT_TRUE(reopened);
     EXPECT_FALSE(reopened->uncleanStop()) << "closed cleanly: no check at the next open";
     EXPECT_EQ(reopened->newest()->meterCentipulses, 629);
+    EXPECT_EQ(reopened->infoText(QLatin1String(StoreWriter::kRecordedSettingsKey)),
+              QStringLiteral("{\"sensor/pulses_per_liter\":\"450\"}"));
 }
 
 } // namespace

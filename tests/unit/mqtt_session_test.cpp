@@ -8,6 +8,7 @@
 #include "mqtt/mqtt_alarms.h"
 #include "mqtt/mqtt_outbox.h"
 #include "mqtt/mqtt_payloads.h"
+#include "mqtt/mqtt_records.h"
 #include "mqtt/mqtt_session.h"
 #include "mqtt/mqtt_status.h"
 #include "platform/readings_store.h"
@@ -209,6 +210,36 @@ TEST(MqttSession, ReadingsFollowTheStatusAndAcknowledgementsReachTheOutbox)
 }
 
 // --- payloads ------------------------------------------------------------------
+
+TEST(MqttRecords, TheNewestDurableSealGoesOutRetainedOnlyWhileConnected)
+{
+    FakeMqttConnection connection;
+    bool connected = false;
+    DurableSeal seal;
+    MqttRecords records(connection, [&] { return connected; }, mqttRecordsTopic("plant/flow", "line-2"),
+                        QStringLiteral("0b0e9f4c"), [&] { return seal; });
+    const struct {
+        const char* name;
+        bool connected;
+        DurableSeal seal;
+        int published; // messages so far
+    } rows[] = {
+        {"connected, nothing sealed yet", true, {}, 0},
+        {"a seal, but no connection", false, {41, QByteArray::fromHex("5e1c")}, 0},
+        {"a seal and a connection", true, {41, QByteArray::fromHex("5e1c")}, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        connected = row.connected;
+        seal = row.seal;
+        records.publish();
+        EXPECT_EQ(connection.published.size(), row.published);
+    }
+    const PublishedMessage& message = connection.published.last();
+    EXPECT_EQ(message.topic, QStringLiteral("plant/flow/line-2/records"));
+    EXPECT_EQ(message.payload, QByteArray(R"({"seal":"5e1c","seq":41,"store_id":"0b0e9f4c"})"));
+    EXPECT_TRUE(message.retain);
+}
 
 TEST(MqttPayloads, StateIsTheStoredReadingWithItsStoreItsOwnTimeAndTheMeterInLiters)
 {

@@ -267,23 +267,29 @@ TEST(TotalsReport, PrintsTheNewestReadingsTotalsOneKeyALine)
     const TotalsRow rows[] = {
         {"no store", false, {}, 6900.0,
          "meter_pulses=0.00\nmeter_liters=0.00\ntotal_liters=0.00\npulses_per_liter=6900\n"
-         "last_reading=\nreadings=0\nstore_id=\n"},
+         "last_reading=\nreadings=0\nstore_id=\nseq=0\nseal=\nevents=0\n"},
         {"an empty store", true, {}, 450.5,
          "meter_pulses=0.00\nmeter_liters=0.00\ntotal_liters=0.00\npulses_per_liter=450.5\n"
-         "last_reading=\nreadings=0\nstore_id=" kStoreId "\n"},
-        {"the newest row counts", true, {stored(6, at - 1000, 99.0, 5), stored(7, at, 13.5, 123456725)}, 6900.0,
+         "last_reading=\nreadings=0\nstore_id=" kStoreId "\nseq=0\nseal=\nevents=0\n"},
+        {"the newest row counts, with its seal", true,
+         {stored(6, at - 1000, 99.0, 5), [&] {
+              StoredReading r = stored(7, at, 13.5, 123456725);
+              r.seal = QByteArray::fromHex("00ff10");
+              return r;
+          }()},
+         6900.0,
          "meter_pulses=1234567.25\nmeter_liters=178.92\ntotal_liters=13.50\npulses_per_liter=6900\n"
-         "last_reading=2026-12-09T02:16:05.123Z\nreadings=2\nstore_id=" kStoreId "\n"},
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=2\nstore_id=" kStoreId "\nseq=7\nseal=00ff10\nevents=2\n"},
         {"a meter beyond a double's digits stays exact", true, {stored(1, at - 123, 0.004, 900719925474099301)},
          10000000.0,
          "meter_pulses=9007199254740993.01\nmeter_liters=900719925.47\ntotal_liters=0.00\n"
-         "pulses_per_liter=10000000\nlast_reading=2026-12-09T02:16:05.000Z\nreadings=1\nstore_id=" kStoreId "\n"},
+         "pulses_per_liter=10000000\nlast_reading=2026-12-09T02:16:05.000Z\nreadings=1\nstore_id=" kStoreId "\nseq=1\nseal=\nevents=2\n"},
         {"hundredths below one pulse", true, {stored(3, at + 877, 0.01, 7)}, 0.125,
          "meter_pulses=0.07\nmeter_liters=0.56\ntotal_liters=0.01\npulses_per_liter=0.125\n"
-         "last_reading=2026-12-09T02:16:06.000Z\nreadings=1\nstore_id=" kStoreId "\n"},
+         "last_reading=2026-12-09T02:16:06.000Z\nreadings=1\nstore_id=" kStoreId "\nseq=3\nseal=\nevents=2\n"},
         {"a meter run backwards keeps its sign in front", true, {stored(4, at, -0.5, -12345)}, 6900.0,
          "meter_pulses=-123.45\nmeter_liters=-0.02\ntotal_liters=-0.50\npulses_per_liter=6900\n"
-         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\nstore_id=" kStoreId "\n"},
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\nstore_id=" kStoreId "\nseq=4\nseal=\nevents=2\n"},
         {"the meter in liters is the one each reading carries, at the K it was taken at", true,
          {[&] {
              StoredReading r = stored(8, at, 10.0, 690000);
@@ -293,12 +299,14 @@ TEST(TotalsReport, PrintsTheNewestReadingsTotalsOneKeyALine)
          }()},
          6900.0,
          "meter_pulses=6900.00\nmeter_liters=98.77\ntotal_liters=10.00\npulses_per_liter=6900\n"
-         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\nstore_id=" kStoreId "\n"},
+         "last_reading=2026-12-09T02:16:05.123Z\nreadings=1\nstore_id=" kStoreId "\nseq=8\nseal=\nevents=2\n"},
     };
     for (const TotalsRow& row : rows) {
         SCOPED_TRACE(row.name);
         FakeReadingsStore store;
         store.rows = QVector<StoredReading>(row.rows.begin(), row.rows.end());
+        if (!row.rows.empty())
+            store.events.resize(2);
         EXPECT_EQ(totalsReport(row.withStore ? &store : nullptr, row.pulsesPerLiter).toStdString(), row.expected);
     }
     // With the store's intervals: the local day, the day before, the month and the month before.
@@ -311,7 +319,8 @@ TEST(TotalsReport, PrintsTheNewestReadingsTotalsOneKeyALine)
     FakeReadingsStore store;
     const QString report = totalsReport(&store, 6900.0, &intervals, at);
     EXPECT_TRUE(report.endsWith(QStringLiteral("readings=0\ntoday_liters=32.61\nyesterday_liters=16.30\n"
-                                               "this_month_liters=48.91\nlast_month_liters=0.04\nstore_id=" kStoreId "\n")))
+                                               "this_month_liters=48.91\nlast_month_liters=0.04\nstore_id=" kStoreId "\nseq=0\nseal=\n"
+                                               "events=0\n")))
         << report.toStdString();
     intervals.failing = true;
     EXPECT_FALSE(totalsReport(&store, 6900.0, &intervals, at).contains(QStringLiteral("today_liters")));

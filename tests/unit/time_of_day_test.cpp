@@ -1,5 +1,6 @@
 // The time of day in the locale's own format, without its time-zone token.
 #include "platform/wall_clock.h"
+#include "records/clock_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,36 @@ TEST(TimeOfDayText, MidnightAndNoonInBothClocks)
     EXPECT_EQ(timeOfDayText(QTime(12, 0, 1), us).toStdString(), "12:00:01 PM");
     EXPECT_EQ(timeOfDayText(QTime(0, 0, 0), de).toStdString(), "00:00:00");
     EXPECT_EQ(timeOfDayText(QTime(23, 59, 59, 999), de).toStdString(), "23:59:59");
+}
+
+} // namespace
+
+namespace {
+
+// The wall clock watched against the monotonic counter, look after look.
+TEST(ClockWatch, NamesAStepOfMoreThanTwoSecondsEitherWay)
+{
+    const struct {
+        const char* name;
+        std::int64_t wallMs;
+        std::uint32_t ticks;
+        std::int64_t stepMs; // 0: none
+    } looks[] = {
+        {"the first look starts the watch", 1'000'000, 4'294'966'000u, 0},
+        {"a second later on both, the counter wrapping", 1'001'000, 704u, 0},
+        {"slewed by 2 s: no step", 1'004'000, 1'704u, 0},
+        {"set forward an hour", 4'605'000, 2'704u, 3'600'000},
+        {"set back 2.5 s", 4'603'500, 3'704u, -2'500},
+        {"a late look, both moved alike", 4'663'500, 63'704u, 0},
+    };
+    ClockWatch watch;
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.name);
+        const std::optional<ClockStep> step = watch.look(look.wallMs, look.ticks);
+        EXPECT_EQ(step ? step->stepMs() : 0, look.stepMs);
+        if (step)
+            EXPECT_EQ(step->foundMs, look.wallMs);
+    }
 }
 
 } // namespace

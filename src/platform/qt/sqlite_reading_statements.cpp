@@ -12,6 +12,7 @@ const char kColumns[] =
     "meter_liters";
 const char kColumnsWithoutK[] =
     "seq, utc_ms, frequency, liters_per_min, pulse_total, total_liters, meter_centipulses, 0, 0";
+constexpr int kSealColumn = 9; // after the columns above
 
 StoredReading readingFrom(const QSqlQuery& row)
 {
@@ -26,6 +27,7 @@ StoredReading readingFrom(const QSqlQuery& row)
     // A reading stored before the K-factor was kept with it reads as K 0.
     reading.pulsesPerLiter = row.value(7).toDouble();
     reading.meterLiters = row.value(8).toDouble();
+    reading.seal = row.value(kSealColumn).toByteArray();
     return reading;
 }
 
@@ -36,25 +38,27 @@ QString reasonOf(const QSqlError& error)
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
-SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db, bool withK)
+SqliteReadingStatements::SqliteReadingStatements(const QSqlDatabase& db, bool withK, bool withSeal)
     : insert_(db), newest_(db), since_(db), after_(db), count_(db), oldest_(db), removeOld_(db), readInfo_(db),
-      writeInfo_(db), insertAlarmEvent_(db), alarmEventsAfter_(db), newestAlarmEvent_(db), withK_(withK)
+      writeInfo_(db), insertAlarmEvent_(db), alarmEventsAfter_(db), newestAlarmEvent_(db), withK_(withK),
+      withSeal_(withSeal)
 {
 }
 
 bool SqliteReadingStatements::prepare()
 {
-    const QString columns = QLatin1String(withK_ ? kColumns : kColumnsWithoutK);
+    const QString seal = withSeal_ ? QStringLiteral("seal") : QStringLiteral("NULL");
+    const QString columns = QLatin1String(withK_ ? kColumns : kColumnsWithoutK) + QStringLiteral(", ") + seal;
     const auto queries = {&insert_, &newest_, &since_, &after_, &count_, &oldest_, &removeOld_, &readInfo_, &writeInfo_};
     for (QSqlQuery* query : queries)
         query->setForwardOnly(true);
     // The newest row is never removed, so MAX(seq) + 1 carries the sequence
     // on across restarts and removals.
     const bool prepared =
-        (!withK_ // an older store is only read
+        (!withK_ || !withSeal_ // an older store is only read
          || insert_.prepare(QStringLiteral("INSERT INTO readings(%1) VALUES ("
                                            "IFNULL(?, (SELECT IFNULL(MAX(seq), 0) + 1 FROM readings)), "
-                                           "?, ?, ?, ?, ?, ?, ?, ?)")
+                                           "?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                 .arg(columns)))
         && newest_.prepare(QStringLiteral("SELECT %1 FROM readings ORDER BY seq DESC LIMIT 1").arg(columns))
         && since_.prepare(QStringLiteral("SELECT %1 FROM readings WHERE utc_ms >= ? ORDER BY seq").arg(columns))
@@ -62,7 +66,9 @@ bool SqliteReadingStatements::prepare()
         && readInfo_.prepare(QStringLiteral("SELECT value FROM store_info WHERE key = ?"))
         && writeInfo_.prepare(QStringLiteral("INSERT OR REPLACE INTO store_info(key, value) VALUES (?, ?)"))
         && count_.prepare(QStringLiteral("SELECT COUNT(*) FROM readings"))
-        && oldest_.prepare(QStringLiteral("SELECT seq, utc_ms FROM readings ORDER BY seq LIMIT ?"))
+        && oldest_.prepare(QStringLiteral("SELECT seq, utc_ms, %1 FROM readings WHERE seq < "
+                                          "(SELECT MAX(seq) FROM readings) ORDER BY seq LIMIT ?")
+                               .arg(seal))
         && removeOld_.prepare(QStringLiteral("DELETE FROM readings WHERE seq <= ? "
                                              "AND seq < (SELECT MAX(seq) FROM readings)"));
     if (!prepared) {
@@ -94,6 +100,7 @@ std::optional<std::int64_t> SqliteReadingStatements::append(const StoredReading&
     insert_.bindValue(6, static_cast<qint64>(reading.meterCentipulses));
     insert_.bindValue(7, reading.pulsesPerLiter);
     insert_.bindValue(8, reading.meterLiters);
+    insert_.bindValue(kSealColumn, reading.seal.isEmpty() ? QVariant(QVariant::ByteArray) : QVariant(reading.seal));
     std::optional<std::int64_t> seq;
     if (insert_.exec())
         seq = insert_.lastInsertId().toLongLong();
@@ -114,11 +121,13 @@ bool SqliteReadingStatements::preparedOnce(QSqlQuery& query, bool* prepared, con
     return *prepared;
 }
 
-std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const StoredAlarmEvent& event)
+std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const StoredAlarmEvent& event,
+                                                                      const QByteArray& seal)
 {
     error_.clear();
     if (!preparedOnce(insertAlarmEvent_, &alarmEventPrepared_,
-                      "INSERT INTO alarm_events(seq, utc_ms, alarm, event, value, threshold) VALUES (?, ?, ?, ?, ?, ?)"))
+                      "INSERT INTO alarm_events(seq, utc_ms, alarm, event, value, threshold, seal) "
+                      "VALUES (?, ?, ?, ?, ?, ?, ?)"))
         return std::nullopt;
     // An event that carries its seq keeps it; else the next one is given.
     insertAlarmEvent_.bindValue(0, event.seq > 0 ? QVariant(static_cast<qint64>(event.seq)) : QVariant(QVariant::LongLong));
@@ -127,6 +136,7 @@ std::optional<std::int64_t> SqliteReadingStatements::appendAlarmEvent(const Stor
     insertAlarmEvent_.bindValue(3, event.event);
     insertAlarmEvent_.bindValue(4, event.value);
     insertAlarmEvent_.bindValue(5, event.threshold);
+    insertAlarmEvent_.bindValue(6, seal.isEmpty() ? QVariant(QVariant::ByteArray) : QVariant(seal));
     std::optional<std::int64_t> seq;
     if (insertAlarmEvent_.exec())
         seq = insertAlarmEvent_.lastInsertId().toLongLong();
@@ -234,6 +244,31 @@ bool SqliteReadingStatements::setInfoNumber(const QString& key, std::int64_t val
     return written;
 }
 
+QString SqliteReadingStatements::infoText(const QString& key)
+{
+    error_.clear();
+    QString value;
+    readInfo_.bindValue(0, key);
+    if (!readInfo_.exec())
+        fail(readInfo_);
+    else if (readInfo_.next())
+        value = readInfo_.value(0).toString();
+    readInfo_.finish();
+    return value;
+}
+
+bool SqliteReadingStatements::setInfoText(const QString& key, const QString& value)
+{
+    error_.clear();
+    writeInfo_.bindValue(0, key);
+    writeInfo_.bindValue(1, value);
+    const bool written = writeInfo_.exec();
+    if (!written)
+        fail(writeInfo_);
+    writeInfo_.finish();
+    return written;
+}
+
 std::int64_t SqliteReadingStatements::count()
 {
     error_.clear();
@@ -246,7 +281,7 @@ std::int64_t SqliteReadingStatements::count()
     return rows;
 }
 
-int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows)
+int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows, StoredReading* last, bool wholeRuns)
 {
     error_.clear();
     // In seq order, up to the first reading that is not old: a clock set
@@ -254,12 +289,17 @@ int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows)
     // first begins no write transaction when nothing is old.
     oldest_.bindValue(0, maxRows);
     std::optional<std::int64_t> lastOld;
+    QByteArray lastSeal;
+    int old = 0;
     if (!oldest_.exec())
         fail(oldest_);
-    while (oldest_.next() && oldest_.value(1).toLongLong() < utcMs)
+    while (oldest_.next() && oldest_.value(1).toLongLong() < utcMs) {
         lastOld = oldest_.value(0).toLongLong();
+        lastSeal = oldest_.value(2).toByteArray();
+        ++old;
+    }
     oldest_.finish();
-    if (!lastOld)
+    if (!lastOld || (wholeRuns && old < maxRows))
         return 0;
 
     removeOld_.bindValue(0, static_cast<qint64>(*lastOld));
@@ -269,6 +309,10 @@ int SqliteReadingStatements::removeOlderThan(std::int64_t utcMs, int maxRows)
     else
         fail(removeOld_);
     removeOld_.finish();
+    if (last && removed > 0) {
+        last->seq = *lastOld;
+        last->seal = lastSeal;
+    }
     return removed;
 }
 

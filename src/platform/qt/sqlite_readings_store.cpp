@@ -1,8 +1,10 @@
 #include "platform/qt/sqlite_readings_store.h"
 
+#include "platform/qt/sqlite_event_statements.h"
 #include "platform/qt/sqlite_reading_statements.h"
 #include "platform/qt/store_files.h"
 #include "platform/qt/store_intervals.h"
+#include "platform/qt/store_key.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -25,12 +27,15 @@ namespace tavelin {
 // second, to save at most the last seconds before a power cut. WAL also lets
 // a reader (--show-totals) read while the program writes.
 //
-// A store is readings(seq, utc_ms, ...) with an index on utc_ms,
-// alarm_events(seq, utc_ms, alarm, event, value, threshold), and
-// store_info(key, value) holding when it was made, its schema version and
-// how far each delivery stream has come ("delivered/mqtt_state"). A store
-// made before alarm_events gets the table when next opened for writing;
-// read only, it is read without it.
+// A store is readings(seq, utc_ms, ..., seal) with an index on utc_ms,
+// alarm_events(seq, utc_ms, alarm, event, value, threshold, seal), the event
+// log events(seq, utc_ms, kind, subject, old_value, new_value, source, user,
+// version, seal), and store_info(key, value) holding when it was made, its
+// schema version, how far each delivery stream has come
+// ("delivered/mqtt_state"), each sealed table's anchor and head
+// ("seal_anchor/readings") and the settings last recorded. A store made
+// before a table or column gets it when next opened for writing (its rows
+// stored until then stay unsealed); read only, it is read without it.
 
 namespace {
 
@@ -43,16 +48,16 @@ const char kReaderOptions[] = "QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000";
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS readings(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, "
     "frequency REAL, liters_per_min REAL, pulse_total REAL, total_liters REAL, "
-    "meter_centipulses INTEGER NOT NULL, pulses_per_liter REAL, meter_liters REAL)",
+    "meter_centipulses INTEGER NOT NULL, pulses_per_liter REAL, meter_liters REAL, seal BLOB)",
     "CREATE INDEX IF NOT EXISTS readings_utc_ms ON readings(utc_ms)",
     "CREATE TABLE IF NOT EXISTS store_info(key TEXT PRIMARY KEY, value)",
     // AUTOINCREMENT: an event's seq is never given again, even once removed.
     "CREATE TABLE IF NOT EXISTS alarm_events(seq INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER NOT NULL, "
-    "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL)",
+    "alarm TEXT NOT NULL, event TEXT NOT NULL, value REAL, threshold REAL, seal BLOB)",
+    "CREATE TABLE IF NOT EXISTS events(seq INTEGER PRIMARY KEY, utc_ms INTEGER NOT NULL, kind TEXT NOT NULL, "
+    "subject TEXT NOT NULL, old_value TEXT NOT NULL, new_value TEXT NOT NULL, source TEXT NOT NULL, "
+    "user TEXT NOT NULL, version TEXT NOT NULL, seal BLOB)",
 };
-
-// Old quarter-hour intervals leave a few at a time, with a commit's readings.
-constexpr int kIntervalPruneRows = 50;
 
 // SQLite's primary result codes that mean the file itself is damaged.
 constexpr int kSqliteCorrupt = 11;
@@ -104,6 +109,7 @@ std::unique_ptr<SqliteReadingsStore> SqliteReadingsStore::open(const QString& pa
         store->disconnect();
         QString setAsideError;
         const QString keptAs = setAsideDamagedFile(path, QDateTime::currentDateTimeUtc(), &setAsideError);
+        store->setAsideAs_ = keptAs;
         if (keptAs.isEmpty()) {
             *error = QStringLiteral("the readings store %1 is damaged (%2) and %3").arg(path, damage, setAsideError);
             return nullptr;
@@ -189,7 +195,14 @@ bool SqliteReadingsStore::markCleanStop()
 {
     if (!writable())
         return false;
-    return exec(QStringLiteral("UPDATE store_info SET value = 0 WHERE key = 'running'"));
+    // The heads as they end, with the clean stop.
+    if (!db_.transaction())
+        return fail(QString(), db_.lastError());
+    if (chains_.writeMarks(&lastError_, RecordChains::Heads::Now)
+        && exec(QStringLiteral("UPDATE store_info SET value = 0 WHERE key = 'running'")) && db_.commit())
+        return true;
+    db_.rollback();
+    return false;
 }
 
 void SqliteReadingsStore::disconnect()
@@ -197,6 +210,8 @@ void SqliteReadingsStore::disconnect()
     // Qt removes a connection only once nothing refers to it any more.
     statements_.reset();
     intervals_.reset();
+    events_.reset();
+    chains_.close();
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName_);
@@ -228,6 +243,7 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
            && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('schema_version', %1)")
                        .arg(kSchemaVersion))
            && upgradeSchema()
+           && openChains()
            && exec(QStringLiteral("INSERT OR REPLACE INTO store_info VALUES('running', 1)"));
     if (made) {
         intervals_ = std::make_unique<StoreIntervals>(db_);
@@ -245,8 +261,9 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
 }
 
 // A store of an older schema gets what this one adds, inside the set-up's
-// transaction: the readings' K-factor and meter in liters (empty in the rows
-// stored before). A store of a newer schema is left as it is, and refused.
+// transaction: the readings' K-factor and meter in liters, and the readings'
+// and alarm events' seals (empty in the rows stored before). A store of a
+// newer schema is left as it is, and refused.
 bool SqliteReadingsStore::upgradeSchema()
 {
     QSqlQuery version(db_);
@@ -260,20 +277,46 @@ bool SqliteReadingsStore::upgradeSchema()
     }
     if (found == kSchemaVersion)
         return true;
-    const QStringList columns = readingColumns();
-    for (const char* added : {"pulses_per_liter", "meter_liters"}) {
-        if (!columns.contains(QLatin1String(added))
-            && !exec(QStringLiteral("ALTER TABLE readings ADD COLUMN %1 REAL").arg(QLatin1String(added))))
+    const struct {
+        const char* table;
+        const char* column;
+        const char* type;
+    } added[] = {{"readings", "pulses_per_liter", "REAL"},
+                 {"readings", "meter_liters", "REAL"},
+                 {"readings", "seal", "BLOB"},
+                 {"alarm_events", "seal", "BLOB"}};
+    for (const auto& column : added) {
+        if (!columnsOf(QLatin1String(column.table)).contains(QLatin1String(column.column))
+            && !exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                         .arg(QLatin1String(column.table), QLatin1String(column.column), QLatin1String(column.type))))
             return false;
     }
     return exec(QStringLiteral("UPDATE store_info SET value = %1 WHERE key = 'schema_version'").arg(kSchemaVersion));
 }
 
-QStringList SqliteReadingsStore::readingColumns()
+// The chains go on from the store's newest seals; a store without a key
+// gets one, and one whose key is gone is told so.
+bool SqliteReadingsStore::openChains()
+{
+    chainsOpening_ = chains_.open(db_, path_);
+    if (!chainsOpening_.ok) {
+        lastError_ = chainsOpening_.error;
+        return false;
+    }
+    if (chainsOpening_.keyReplaced) {
+        const QString replaced = QStringLiteral("The key that sealed the records in %1 is gone; a new one is made, "
+                                                "and the records stored until now can no longer be checked.")
+                                     .arg(path_);
+        notice_ = notice_.isEmpty() ? replaced : notice_ + QLatin1Char('\n') + replaced;
+    }
+    return true;
+}
+
+QStringList SqliteReadingsStore::columnsOf(const QString& table)
 {
     QStringList columns;
     QSqlQuery info(db_);
-    if (info.exec(QStringLiteral("PRAGMA table_info(readings)"))) {
+    if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
         while (info.next())
             columns.append(info.value(1).toString());
     }
@@ -299,13 +342,15 @@ bool SqliteReadingsStore::readInfoAndPrepare()
         }
     }
     // Read only, an older store is read as it is: its readings have no K.
-    const bool withK = readingColumns().contains(QLatin1String("meter_liters"));
-    auto statements = std::make_unique<SqliteReadingStatements>(db_, withK);
+    const QStringList columns = readingColumns();
+    auto statements = std::make_unique<SqliteReadingStatements>(db_, columns.contains(QLatin1String("meter_liters")),
+                                                                columns.contains(QLatin1String("seal")));
     if (!statements->prepare()) {
         lastError_ = QStringLiteral("it is not a readings store (%1)").arg(statements->error());
         return false;
     }
     statements_ = std::move(statements);
+    events_ = std::make_unique<SqliteEventStatements>(db_);
     return true;
 }
 
@@ -336,19 +381,6 @@ bool SqliteReadingsStore::writable()
     lastError_ = isOpen() ? QStringLiteral("the store is open for reading only")
                           : QStringLiteral("the store is not open");
     return false;
-}
-
-std::optional<std::int64_t> SqliteReadingsStore::append(const StoredReading& reading)
-{
-    StoreBatch batch;
-    batch.readings.append(reading);
-    std::int64_t seq = 0;
-    return commitBatch(batch, &seq) ? std::optional<std::int64_t>(seq) : std::nullopt;
-}
-
-std::optional<std::int64_t> SqliteReadingsStore::appendAlarmEvent(const StoredAlarmEvent& event)
-{
-    return writable() ? noted(statements_->appendAlarmEvent(event)) : std::nullopt;
 }
 
 QVector<StoredAlarmEvent> SqliteReadingsStore::alarmEventsAfter(std::int64_t seq, int maxRows)
@@ -397,83 +429,6 @@ bool SqliteReadingsStore::setDeliveredUpTo(const QString& stream, std::int64_t s
 std::int64_t SqliteReadingsStore::readingCount()
 {
     return isOpen() ? noted(statements_->count()) : 0;
-}
-
-int SqliteReadingsStore::removeOlderThan(std::int64_t utcMs, int maxRows)
-{
-    if (!isOpen() || readOnly_ || maxRows <= 0)
-        return 0;
-    return noted(statements_->removeOlderThan(utcMs, maxRows));
-}
-
-bool SqliteReadingsStore::commit(const StoreBatch& batch)
-{
-    std::int64_t seq = 0;
-    return commitBatch(batch, &seq);
-}
-
-bool SqliteReadingsStore::commitBatch(const StoreBatch& batch, std::int64_t* lastReadingSeq)
-{
-    if (!writable())
-        return false;
-    if (!db_.transaction())
-        return fail(QString(), db_.lastError());
-    QString why;
-    const auto failed = [&why](const QString& reason) {
-        why = reason;
-        return false;
-    };
-    bool written = true;
-    for (int i = 0; written && i < batch.readings.size(); ++i) {
-        StoredReading reading = batch.readings[i];
-        const std::optional<std::int64_t> seq = statements_->append(reading);
-        written = seq || failed(statements_->error());
-        if (written) {
-            reading.seq = *lastReadingSeq = *seq;
-            written = intervals_->add(reading, fallbackPulsesPerLiter_) || failed(intervals_->error());
-        }
-    }
-    for (int i = 0; written && i < batch.alarmEvents.size(); ++i)
-        written = statements_->appendAlarmEvent(batch.alarmEvents[i]) || failed(statements_->error());
-    for (auto it = batch.delivered.constBegin(); written && it != batch.delivered.constEnd(); ++it)
-        written = statements_->setInfoNumber(QStringLiteral("delivered/") + it.key(), it.value())
-                  || failed(statements_->error());
-    // Readings wait for the intervals' first build: their liters must be
-    // counted before they go.
-    if (written && batch.pruneBeforeUtcMs > 0 && !intervals_->building()) {
-        statements_->removeOlderThan(batch.pruneBeforeUtcMs, batch.pruneMaxRows);
-        written = statements_->error().isEmpty() || failed(statements_->error());
-    }
-    if (written && batch.pruneIntervalsBeforeUtcMs > 0) {
-        intervals_->removeOlderThan(batch.pruneIntervalsBeforeUtcMs, kIntervalPruneRows);
-        written = intervals_->error().isEmpty() || failed(intervals_->error());
-    }
-    if (written && db_.commit())
-        return true;
-    lastError_ = written ? reasonOf(db_.lastError()) : why;
-    db_.rollback();
-    return false;
-}
-
-bool SqliteReadingsStore::buildingIntervals() const
-{
-    return intervals_ && intervals_->building();
-}
-
-bool SqliteReadingsStore::buildIntervals(bool* more)
-{
-    *more = false;
-    if (!writable() || !buildingIntervals())
-        return writable();
-    if (!db_.transaction())
-        return fail(QString(), db_.lastError());
-    if (intervals_->buildStep(fallbackPulsesPerLiter_, more) && db_.commit())
-        return true;
-    lastError_ = intervals_->error().isEmpty() ? reasonOf(db_.lastError()) : intervals_->error();
-    db_.rollback();
-    intervals_->readProgress();
-    *more = intervals_->building();
-    return false;
 }
 
 } // namespace tavelin

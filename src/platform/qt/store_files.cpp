@@ -14,7 +14,8 @@ namespace tavelin {
 
 namespace {
 
-const char* const kJournalEndings[] = {"-wal", "-shm"};
+// The journals, and the key the rows are sealed with: a store set aside keeps its own.
+const char* const kJournalEndings[] = {"-wal", "-shm", ".key"};
 
 QString systemReason(int error)
 {

@@ -22,7 +22,8 @@ QString damagedFileName(const QString& path, const QDateTime& utcNow);
 
 // Renames the file at path to damagedFileName() (with "-2", "-3"... when that
 // is taken) together with its "-wal" and "-shm" journal files, so that the
-// copy opens with its journal; the journals go first. Returns the new path,
+// copy opens with its journal, and its ".key", so that its seals can still be
+// checked; those go first. Returns the new path,
 // or empty with *error set; a journal that cannot be moved fails too, since a
 // fresh file must never meet an old journal.
 QString setAsideDamagedFile(const QString& path, const QDateTime& utcNow, QString* error);

@@ -1,6 +1,7 @@
 #include "platform/qt/store_opening.h"
 
 #include "platform/qt/sqlite_interval_reader.h"
+#include "platform/qt/store_verifier.h"
 #include "platform/state_directory.h"
 #include "sensor/totals_report.h"
 #include "settings/settings.h"
@@ -31,6 +32,17 @@ int printTotals(const Settings& settings)
     std::printf("%s", qPrintable(totalsReport(store.get(), settings.sensor.pulsesPerLiter, intervals.get(),
                                               QDateTime::currentMSecsSinceEpoch())));
     return store || !QFileInfo::exists(path) ? 0 : 1;
+}
+
+int printVerification()
+{
+    const StoreVerification verification = verifyStore(readingsStorePath());
+    for (const QString& line : verificationLines(verification))
+        std::printf("%s\n", qPrintable(line));
+    if (verification.status == StoreVerification::Unreadable)
+        std::fprintf(stderr, "%s\n", qPrintable(QCoreApplication::translate("store", "Cannot verify: %1.")
+                                                      .arg(verification.error)));
+    return verification.status;
 }
 
 } // namespace tavelin

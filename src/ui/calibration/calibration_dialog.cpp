@@ -128,6 +128,7 @@ void CalibrationDialog::showResult()
         return;
     }
     newPulsesPerLiter_ = calibration.pulsesPerLiter;
+    volumeLiters_ = volume;
     result_->setText(tr("New K-factor: %1 pulses per liter (now %2), a change of %3 %.")
                          .arg(decimalText(calibration.pulsesPerLiter, 3), generalNumberText(current, QLocale()),
                               QLocale().toString(calibration.changePercent, 'f', 2)));
@@ -138,7 +139,7 @@ void CalibrationDialog::applyResult()
 {
     if (newPulsesPerLiter_ <= 0.0)
         return;
-    const QString error = apply_(newPulsesPerLiter_);
+    const QString error = apply_(newPulsesPerLiter_, run_.pulses(), volumeLiters_);
     if (!error.isEmpty()) {
         result_->setText(error);
         return;

@@ -19,9 +19,9 @@ namespace tavelin {
 class CalibrationDialog : public QDialog {
     Q_OBJECT
 public:
-    // apply writes the new K-factor; it returns an empty string, or why it
-    // could not.
-    using Apply = std::function<QString(double pulsesPerLiter)>;
+    // apply writes the new K-factor, from the run's pulses over the volume
+    // that went through; it returns an empty string, or why it could not.
+    using Apply = std::function<QString(double pulsesPerLiter, double pulses, double volumeLiters)>;
 
     CalibrationDialog(CalibrationRun& run, std::function<double()> currentPulsesPerLiter, Apply apply,
                       QWidget* parent = nullptr);
@@ -44,6 +44,7 @@ private:
     QPushButton* stop_ = nullptr;
     QPushButton* applyButton_ = nullptr;
     double newPulsesPerLiter_ = 0.0;
+    double volumeLiters_ = 0.0; // that the new K-factor was found for
 };
 
 } // namespace tavelin

@@ -9,6 +9,7 @@
 #include "platform/widgets/cw_slide.h"
 #include "platform/widgets/instrument_accessibility.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/events/event_log_window.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/trend/trend_window.h"
 
@@ -40,6 +41,7 @@ frmmain::~frmmain()
     shutDown();
     // Before the instrument they show, which goes with the members.
     delete trendWindow_;
+    delete eventLogWindow_;
     delete calibrationDialog_;
 }
 
@@ -101,6 +103,8 @@ void frmmain::shutDown()
         loggingSwitch_->closeDialog();
     if (trendWindow_)
         trendWindow_->close();
+    if (eventLogWindow_)
+        eventLogWindow_->close();
 }
 
 void frmmain::closeEvent(QCloseEvent* event)

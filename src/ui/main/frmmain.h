@@ -31,6 +31,7 @@ class CalibrationDialog;
 class CWButton;
 class CWKnob;
 class CWSlide;
+class EventLogWindow;
 class FileDialog;
 class HistoryWindow;
 class IntervalSource;
@@ -66,6 +67,7 @@ public:
     void askForPort();
     void showTrend();
     void showHistory();
+    void showEvents();
     void showAbout();
     void showSettings();
     void showCalibration();
@@ -131,6 +133,7 @@ private:
     CalibrationDialog* calibrationDialog_ = nullptr;
     QAction* meterAction_ = nullptr;
     TrendWindow* trendWindow_ = nullptr; // made when first opened, then hidden and shown
+    EventLogWindow* eventLogWindow_ = nullptr; // the same
     QAction* trendAction_ = nullptr;
     HistoryWindow* historyWindow_ = nullptr; // made when first opened, then hidden and shown
     QAction* historyAction_ = nullptr;

@@ -1,13 +1,16 @@
 // The instrument window's context menu and its commands: the serial port, the
-// trend and history windows, the settings, a calibration run, acknowledging
-// alarms and About. Nothing here is visible on the panel itself.
+// trend and history windows, the event log, the settings, a calibration run,
+// acknowledging alarms and About. Nothing here is visible on the panel itself.
 #include "frmmain.h"
 
 #include "main_context_menu.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "history/glance_totals.h"
+#include "records/event_log.h"
+#include "records/software_identity.h"
 #include "ui/calibration/calibration_dialog.h"
+#include "ui/events/event_log_window.h"
 #include "ui/history/history_window.h"
 #include "ui/main/alarm_panel.h"
 #include "ui/settings/settings_dialog.h"
@@ -42,6 +45,9 @@ void frmmain::createMenu()
         return totals ? line(*totals, QLocale()) : QString();
     };
 
+    auto* eventsAction = new QAction(tr("&Event log..."), this);
+    eventsAction->setObjectName(QStringLiteral("mnuEvents"));
+    connect(eventsAction, &QAction::triggered, this, &frmmain::showEvents);
     auto* settingsAction = new QAction(tr("Setti&ngs..."), this);
     settingsAction->setObjectName(QStringLiteral("mnuSettings"));
     connect(settingsAction, &QAction::triggered, this, &frmmain::showSettings);
@@ -50,7 +56,7 @@ void frmmain::createMenu()
     connect(calibrateAction, &QAction::triggered, this, &frmmain::showCalibration);
 
     contextMenu_ = new MainContextMenu(
-        {trendAction_, historyAction_, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
+        {trendAction_, historyAction_, eventsAction, settingsAction, calibrateAction, alarmPanel_->acknowledgeAction()},
         [] { return availableSerialPorts(); }, [this] { return station_.port().deviceName(); },
         {{QStringLiteral("mnuMeter"), [this] { return meterText(); }},
          {QStringLiteral("mnuToday"), [glance] { return glance(todayLine); }},
@@ -128,6 +134,24 @@ void frmmain::showHistory()
     historyWindow_->activateWindow();
 }
 
+void frmmain::showEvents()
+{
+    if (!eventLogWindow_) {
+        eventLogWindow_ = new EventLogWindow(
+            [this] {
+                QVector<StoredEvent> events;
+                if (ReadingsStore* store = station_.store())
+                    forEachEvent(*store, [&events](const StoredEvent& event) { events.append(event); });
+                return events;
+            },
+            this);
+        connect(&station_, &Station::eventsDurable, eventLogWindow_, &EventLogWindow::eventsAdded);
+    }
+    eventLogWindow_->show();
+    eventLogWindow_->raise();
+    eventLogWindow_->activateWindow();
+}
+
 void frmmain::showSettings()
 {
     if (!instrument_.canSaveSettings()) {
@@ -139,7 +163,7 @@ void frmmain::showSettings()
     dialog.showModbusStatus(modbus());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    station_.applySettings(dialog.settings());
+    station_.applySettings(dialog.settings(), QLatin1String(event_source::settingsDialog));
 }
 
 void frmmain::showCalibration()
@@ -147,10 +171,10 @@ void frmmain::showCalibration()
     if (!calibrationDialog_) {
         calibrationDialog_ = new CalibrationDialog(
             instrument_.calibration(), [this] { return instrument_.pulsesPerLiter(); },
-            [this](double pulsesPerLiter) {
+            [this](double pulsesPerLiter, double pulses, double volumeLiters) {
                 Settings changed = instrument_.settings();
                 changed.sensor.pulsesPerLiter = pulsesPerLiter;
-                return station_.saveSettings(changed);
+                return station_.saveSettings(changed, calibrationSource(pulses, volumeLiters));
             },
             this);
     }
@@ -161,7 +185,9 @@ void frmmain::showCalibration()
 
 void frmmain::showAbout()
 {
-    station_.messages().show(aboutText(), tr("About tavelin"));
+    ReadingsStore* store = station_.store();
+    station_.messages().show(aboutText(executableSha256(), store && store->isOpen() ? store->eventCount() : -1),
+                             tr("About tavelin"));
 }
 
 } // namespace tavelin

@@ -66,16 +66,21 @@ void MainContextMenu::addPort(const SerialPortEntry& port, bool current)
     connect(action, &QAction::triggered, this, [this, path] { Q_EMIT portChosen(path); });
 }
 
-QString aboutText()
+QString aboutText(const QString& sha256, qint64 events)
 {
+    const QString counter = events < 0 ? QCoreApplication::translate("about", "not kept (no readings store)")
+                                       : QString::number(events);
     return QCoreApplication::translate("about",
                                        "tavelin %1\n"
+                                       "SHA-256 %2\n"
+                                       "Events recorded: %3\n\n"
                                        "Flow sensor instrument: a pulse-output flow sensor read through a serial "
                                        "acquisition module.\n\n"
-                                       "Qt %2 (built with %3), Qwt %4\n\n"
+                                       "Qt %4 (built with %5), Qwt %6\n\n"
                                        "License: MIT")
-        .arg(QCoreApplication::applicationVersion(), QString::fromLatin1(qVersion()),
-             QStringLiteral(QT_VERSION_STR), QStringLiteral(QWT_VERSION_STR));
+        .arg(QCoreApplication::applicationVersion(),
+             sha256.isEmpty() ? QCoreApplication::translate("about", "unknown") : sha256, counter,
+             QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR), QStringLiteral(QWT_VERSION_STR));
 }
 
 } // namespace tavelin

@@ -2,10 +2,10 @@
 // The instrument window's context menu: "Serial port" (the ports that exist
 // now, read each time the menu opens, the current one checked, and "Other..."
 // for a typed path such as a pseudo-terminal), the window's commands
-// ("Trend...", "History...", "Settings...", "Calibrate..."), lines that tell
-// rather than do (the meter total, today's and this month's liters, how MQTT
-// and the Modbus server stand), and "About tavelin". It shows only when
-// asked for and adds nothing to the panel.
+// ("Trend...", "History...", "Event log...", "Settings...", "Calibrate..."),
+// lines that tell rather than do (the meter total, today's and this month's
+// liters, how MQTT and the Modbus server stand), and "About tavelin". It shows
+// only when asked for and adds nothing to the panel.
 
 #include "platform/qt/serial_port_list.h"
 
@@ -43,7 +43,9 @@ private:
     CurrentPort currentPort_;
 };
 
-// What "About tavelin" says: version, the Qt and Qwt it runs with, license.
-QString aboutText();
+// What "About tavelin" says: version and the executable's SHA-256 (the
+// software's identity), the event counter (the event log's entries; below 0:
+// no store), the Qt and Qwt it runs with, license.
+QString aboutText(const QString& sha256, qint64 events);
 
 } // namespace tavelin
