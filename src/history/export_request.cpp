@@ -17,6 +17,7 @@ const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
 const QString kOutput = QStringLiteral("output");
 const QString kReadings = QStringLiteral("readings");
+const QString kEvents = QStringLiteral("events");
 
 QString tr(const char* text)
 {
@@ -28,7 +29,7 @@ QString kindList()
     QStringList names;
     for (int kind = 0; kind <= int(PeriodKind::Year); ++kind)
         names << periodKindName(PeriodKind(kind));
-    return names.join(QStringLiteral(", ")) + tr(" or ") + kReadings;
+    return names.join(QStringLiteral(", ")) + QStringLiteral(", ") + kReadings + tr(" or ") + kEvents;
 }
 
 // The offset of "Z", "+05:45", "-0300" or "+01", in seconds.
@@ -73,8 +74,8 @@ void addExportOptions(QCommandLineParser& parser)
 {
     parser.addOption({kExport,
                       tr("Write the readings store's history as CSV and end: KIND is quarter-hours, hours, days, "
-                         "weeks, months, years or readings. Reads the store without changing it, also while "
-                         "the program samples into it."),
+                         "weeks, months, years, readings or events (the event log). Reads the store without "
+                         "changing it, also while the program samples into it."),
                       QStringLiteral("KIND")});
     parser.addOption({kFrom,
                       tr("With --export: from DATE on (a local date such as 2026-10-25, or an ISO 8601 time such "
@@ -99,7 +100,7 @@ ExportRequest exportRequestFrom(const QCommandLineParser& parser)
         return request;
     request.kind = parser.value(kExport);
     request.outputFile = parser.value(kOutput);
-    if (request.kind != kReadings && !periodKindNamed(request.kind)) {
+    if (request.kind != kReadings && request.kind != kEvents && !periodKindNamed(request.kind)) {
         request.error = tr("\"%1\" cannot be exported: --export takes %2.").arg(request.kind, kindList());
         return request;
     }

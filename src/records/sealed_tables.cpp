@@ -50,9 +50,27 @@ const SealedTableSpec& eventsTable()
     return table;
 }
 
+// A quarter hour is sealed once closed: when a reading of a later one is
+// stored. Its chain is ordered by its start, a quarter hour from the one
+// before when none is missing (quarter hours without a reading have no row).
+const SealedTableSpec& intervalsTable()
+{
+    static const SealedTableSpec table{QStringLiteral("intervals"),
+                                       {{QStringLiteral("start_utc_ms"), kInt},
+                                        {QStringLiteral("liters"), kReal},
+                                        {QStringLiteral("centipulses"), kInt},
+                                        {QStringLiteral("readings"), kInt},
+                                        {QStringLiteral("min_flow"), kReal},
+                                        {QStringLiteral("max_flow"), kReal},
+                                        {QStringLiteral("sum_flow"), kReal}},
+                                       true,
+                                       15 * 60 * 1000};
+    return table;
+}
+
 QVector<const SealedTableSpec*> sealedTables()
 {
-    return {&readingsTable(), &alarmEventsTable(), &eventsTable()};
+    return {&readingsTable(), &intervalsTable(), &alarmEventsTable(), &eventsTable()};
 }
 
 QVector<QVariant> sealValues(const StoredReading& r)

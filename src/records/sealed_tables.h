@@ -14,6 +14,7 @@ namespace tavelin {
 const SealedTableSpec& readingsTable();
 const SealedTableSpec& alarmEventsTable();
 const SealedTableSpec& eventsTable();
+const SealedTableSpec& intervalsTable();
 // Every sealed table, in the order --verify reports them.
 QVector<const SealedTableSpec*> sealedTables();
 

@@ -100,6 +100,7 @@ void Station::recordStart()
     start.lastReadingMs = opened.newest ? opened.newest->utcMs : 0;
     start.recordedSettings = opened.recordedSettings;
     start.settings = settings_;
+    start.buildingIntervals = opened.buildingIntervals;
     events_.started(start);
     ownStore_->recordSettings(recordedSettingsText(recordedSettingValues(settings_)));
 }

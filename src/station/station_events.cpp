@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QLocale>
 
 namespace tavelin {
 
@@ -83,13 +84,18 @@ void StationEvents::recordStartEvents(const Start& start)
     record({QLatin1String(event_kind::programStarted), start.program, QString(),
             QStringLiteral("sha256=%1; port=%2; settings=%3").arg(executableSha256(), start.port, start.settingsFile),
             startUp});
-    if (start.recordedSettings.isNull())
-        return; // nothing recorded yet: what there is now is the start
-    const auto changes = settingChangesBetween(recordedSettingsFrom(start.recordedSettings),
-                                               recordedSettingValues(start.settings));
-    for (const SettingChange& change : changes)
-        record({QLatin1String(event_kind::settingChanged), change.key, change.oldValue, change.newValue,
-                QLatin1String(event_source::settingsFile)});
+    if (!start.recordedSettings.isNull()) { // else nothing recorded yet: what there is now is the start
+        const auto changes = settingChangesBetween(recordedSettingsFrom(start.recordedSettings),
+                                                   recordedSettingValues(start.settings));
+        for (const SettingChange& change : changes)
+            record({QLatin1String(event_kind::settingChanged), change.key, change.oldValue, change.newValue,
+                    QLatin1String(event_source::settingsFile)});
+    }
+    if (start.buildingIntervals)
+        record({QLatin1String(event_kind::intervalsBuilt), QStringLiteral("intervals"), QString(),
+                QStringLiteral("from the readings stored before, at K %1 where a reading has none")
+                    .arg(QLocale::c().toString(start.settings.sensor.pulsesPerLiter, 'g', 12)),
+                fromStore});
 }
 
 } // namespace tavelin

@@ -40,10 +40,11 @@ public:
         std::int64_t lastReadingMs = 0; // of the run that ended uncleanly; 0: none
         QString recordedSettings; // as the store last recorded them; null: never
         Settings settings;        // the settings in use now
+        bool buildingIntervals = false; // an older store's intervals are built from its readings now
     };
     // The start-up's events, in this order and before any that wait: set
     // aside, key replaced, unclean stop, program started, settings changed
-    // in the file.
+    // in the file, intervals built from an older store.
     void started(const Start& start);
 
 private:

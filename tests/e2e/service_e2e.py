@@ -350,6 +350,9 @@ def case_export_dst_days(paths):
     counted = db.execute("SELECT SUM(centipulses), SUM(readings) FROM intervals").fetchone()
     db.close()
     check(seq > len(seconds) and counted == (meter, seq), "intervals %s, meter %d at seq %d" % (counted, meter, seq))
+    check(len(events_of(os.path.dirname(store), "intervals_built")) == 1, "no intervals_built in the event log")
+    status, lines = verify(paths, os.path.dirname(store))
+    check(status == 0, "--verify after the intervals were built: %d %s" % (status, lines))
 
 
 def case_export_readings_running(paths):
@@ -534,7 +537,7 @@ def case_records(paths):
     time.sleep(0.5)
     check(service.stop() == 0, "tavelind did not end with status 0")
     status, lines = verify(paths, service.state)
-    check(status == 0 and len(lines) == 3 and lines[0].startswith("readings: ") and "seq 1 to " in lines[0],
+    check(status == 0 and len(lines) == 4 and lines[0].startswith("readings: ") and "seq 1 to " in lines[0],
           "--verify of the untouched store: %d %s" % (status, lines))
 
     with open(os.path.join(service.state, "readings.db.key"), "rb") as key_file:
@@ -564,7 +567,7 @@ def case_records(paths):
             db.execute(statement)
         db.close()
         status, lines = verify(paths, copy)
-        check(status == 1 and lines[3:] == [expected], "--verify after a reading %s: %d %s" % (name, status, lines))
+        check(status == 1 and lines[4:] == [expected], "--verify after a reading %s: %d %s" % (name, status, lines))
 
 
 def events_of(state, kind):
@@ -601,6 +604,11 @@ def case_events_across_runs(paths):
     check(started[0] == "tavelind" and "sha256=" in started[2] and "port=%s;" % first_device in started[2],
           "program_started %s, on %s" % (started, first_device))
     check(verify(paths, service.state)[0] == 0, "--verify after the three runs")
+    exported = subprocess.run([paths.tavelind, "--export", "events"], env=dict(os.environ, STATE_DIRECTORY=service.state),
+                              capture_output=True, timeout=30)
+    rows = [row.split(",") for row in exported.stdout.decode().split("\r\n")[:-1]]
+    check(exported.returncode == 0 and rows[0][:3] == ["seq", "utc", "kind"] and [row[2] for row in rows[1:]] == kinds,
+          "--export events: %d %s" % (exported.returncode, rows))
 
 
 def case_version(paths):

@@ -126,16 +126,58 @@ TEST_F(SealedStoreTest, VerifyNamesWhatWasChangedRemovedInsertedOrMoved)
         EXPECT_EQ(faultLines(verification), row.faults);
     }
     const QStringList lines = verificationLines(verifyStore(path));
-    ASSERT_EQ(lines.size(), 3);
+    ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].startsWith("readings: 15 rows checked, seq 6 to 20, head ")) << lines[0].toStdString();
-    EXPECT_EQ(lines[1].left(41), QStringLiteral("alarm_events: 3 rows checked, seq 1 to 3,"));
-    EXPECT_EQ(lines[2].left(35), QStringLiteral("events: 2 rows checked, seq 1 to 2,"));
+    // Its readings' quarter hour starts at 0, where the chain's anchor is.
+    EXPECT_EQ(lines[1], QStringLiteral("intervals: 0 rows checked, 1 stored before sealing began (not sealed)"));
+    EXPECT_EQ(lines[2].left(41), QStringLiteral("alarm_events: 3 rows checked, seq 1 to 3,"));
+    EXPECT_EQ(lines[3].left(35), QStringLiteral("events: 2 rows checked, seq 1 to 2,"));
 
     QFile::remove(path + ".key");
     const StoreVerification keyless = verifyStore(path);
     EXPECT_EQ(keyless.status, StoreVerification::Unreadable);
     EXPECT_TRUE(keyless.error.contains(path + ".key")) << keyless.error.toStdString();
     EXPECT_EQ(verifyStore(dir.filePath("none.db")).status, StoreVerification::Unreadable);
+}
+
+// A quarter hour is sealed once a reading of a later one is stored; --verify
+// checks the chain and that each quarter hour holds the readings stored for it.
+TEST_F(SealedStoreTest, IntervalsAreSealedOnceClosedAndHoldTheReadingsStoredForThem)
+{
+    {
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        for (const std::int64_t at : {901000, 902000, 903000, 1801000, 2701000})
+            store->append(readingAt(at));
+        EXPECT_TRUE(store->markCleanStop());
+    }
+    const struct {
+        const char* name;
+        QStringList statements;
+        QStringList faults;
+    } rows[] = {
+        {"untouched", {}, {}},
+        {"an interval changed", {"UPDATE intervals SET liters = liters * 2 WHERE start_utc_ms = 900000"},
+         {"intervals: seq 900000 changed"}},
+        {"a reading removed from a closed quarter hour", {"DELETE FROM readings WHERE seq = 4"},
+         {"readings: seq 4 removed",
+          "intervals: the quarter hour from 1970-01-01T00:30:00Z holds 1 readings and 250.25 pulses, the readings "
+          "stored for it 0 and 0.00"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString copy = dir.filePath(QStringLiteral("copy/readings.db"));
+        QDir(dir.filePath(QStringLiteral("copy"))).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("copy"))));
+        ASSERT_TRUE(QFile::copy(path, copy) && QFile::copy(path + ".key", copy + ".key"));
+        tamper(copy, row.statements);
+        const StoreVerification verification = verifyStore(copy);
+        EXPECT_EQ(verification.status, row.faults.isEmpty() ? StoreVerification::Holds : StoreVerification::Broken);
+        EXPECT_EQ(faultLines(verification), row.faults);
+        if (row.faults.isEmpty())
+            EXPECT_TRUE(verificationLines(verification)[1].startsWith(
+                QStringLiteral("intervals: 2 rows checked, seq 900000 to 1800000, head ")));
+    }
 }
 
 TEST_F(SealedStoreTest, AStoreWhoseKeyIsGoneGetsANewChainAndSaysWhatCannotBeChecked)

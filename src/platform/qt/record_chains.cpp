@@ -5,8 +5,11 @@
 #include "records/sealed_tables.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace tavelin {
 
@@ -30,7 +33,8 @@ QString infoText(const QSqlDatabase& db, const QString& key)
 
 } // namespace
 
-RecordChains::Opening RecordChains::open(const QSqlDatabase& db, const QString& storePath)
+RecordChains::Opening RecordChains::open(const QSqlDatabase& db, const QString& storePath,
+                                         const QHash<QString, std::int64_t>& startAfter)
 {
     db_ = db;
     Opening opening;
@@ -53,19 +57,21 @@ RecordChains::Opening RecordChains::open(const QSqlDatabase& db, const QString& 
         return opening;
     }
     for (const SealedTableSpec* table : sealedTables()) {
-        if (!openTable(*table, restart, &opening.error))
+        if (!openTable(*table, restart, startAfter, &opening.error))
             return opening;
     }
     opening.ok = true;
     return opening;
 }
 
-bool RecordChains::openTable(const SealedTableSpec& table, bool restart, QString* error)
+bool RecordChains::openTable(const SealedTableSpec& table, bool restart,
+                             const QHash<QString, std::int64_t>& startAfter, QString* error)
 {
     const QString anchorText = infoText(db_, markKey(MarkKind::Anchor, table.name));
     const QString headText = infoText(db_, markKey(MarkKind::Head, table.name));
     QSqlQuery newest(db_);
-    if (!newest.exec(QStringLiteral("SELECT seq, seal FROM %1 ORDER BY seq DESC LIMIT 1").arg(table.name))) {
+    const QString order = table.columns.value(0).first;
+    if (!newest.exec(QStringLiteral("SELECT %1, seal FROM %2 ORDER BY %1 DESC LIMIT 1").arg(order, table.name))) {
         *error = reasonOf(newest.lastError());
         return false;
     }
@@ -74,8 +80,9 @@ bool RecordChains::openTable(const SealedTableSpec& table, bool restart, QString
     const QByteArray newestSeal = hasRow ? newest.value(1).toByteArray() : QByteArray();
     Chain chain;
     if (restart || (anchorText.isEmpty() && headText.isEmpty())) {
-        // The chain begins after the rows stored so far, which stay unsealed.
-        const ChainMark start{newestSeq, zeroSeal()};
+        // The chain begins after the rows stored so far, which stay unsealed,
+        // or after those still to be made of them.
+        const ChainMark start{std::max(newestSeq, startAfter.value(table.name)), zeroSeal()};
         chain.previous = start.seal;
         chain.headSeq = start.seq;
         chains_.insert(table.name, chain);

@@ -29,8 +29,11 @@ public:
 
     // Reads (or makes) the key beside storePath, then each table's marks and
     // newest seal; a table without marks starts its chain after its newest
-    // row, from zeros. Inside a transaction of the caller's.
-    Opening open(const QSqlDatabase& db, const QString& storePath);
+    // row, from zeros, or after startAfter's seq for it when that is later
+    // (rows still to be made of older ones). Inside a transaction of the
+    // caller's.
+    Opening open(const QSqlDatabase& db, const QString& storePath,
+                 const QHash<QString, std::int64_t>& startAfter = {});
 
     // Lets go of the connection, which can then be removed.
     void close();
@@ -52,8 +55,10 @@ public:
     enum class Heads { WhenDue, Now };
     bool writeMarks(QString* error, Heads heads = Heads::WhenDue);
 
-    // The newest row's seal of the table, as sealed here.
+    // The newest row's seal of the table, as sealed here, and its seq: a
+    // row at or before it cannot be sealed any more.
     QByteArray headSeal(const QString& table) const { return chains_.value(table).previous; }
+    std::int64_t headSeq(const QString& table) const { return chains_.value(table).headSeq; }
 
     struct Chain {
         QByteArray previous;
@@ -71,7 +76,8 @@ public:
     }
 
 private:
-    bool openTable(const SealedTableSpec& table, bool restart, QString* error);
+    bool openTable(const SealedTableSpec& table, bool restart, const QHash<QString, std::int64_t>& startAfter,
+                   QString* error);
     bool writeMark(MarkKind kind, const QString& table, const ChainMark& mark, QString* error);
 
     QSqlDatabase db_;

@@ -14,7 +14,7 @@ namespace {
 const char kCreate[] =
     "CREATE TABLE IF NOT EXISTS intervals(start_utc_ms INTEGER PRIMARY KEY, liters REAL NOT NULL, "
     "centipulses INTEGER NOT NULL, readings INTEGER NOT NULL, min_flow REAL NOT NULL, max_flow REAL NOT NULL, "
-    "sum_flow REAL NOT NULL)";
+    "sum_flow REAL NOT NULL, seal BLOB)";
 
 // What an interval already there takes from the row that would have been new.
 const char kMerge[] =

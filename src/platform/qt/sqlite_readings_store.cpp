@@ -5,6 +5,7 @@
 #include "platform/qt/store_files.h"
 #include "platform/qt/store_intervals.h"
 #include "platform/qt/store_key.h"
+#include "records/sealed_tables.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -242,9 +243,7 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
                        .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))
            && exec(QStringLiteral("INSERT OR IGNORE INTO store_info VALUES('schema_version', %1)")
                        .arg(kSchemaVersion))
-           && upgradeSchema()
-           && openChains()
-           && exec(QStringLiteral("INSERT OR REPLACE INTO store_info VALUES('running', 1)"));
+           && upgradeSchema();
     if (made) {
         intervals_ = std::make_unique<StoreIntervals>(db_);
         if (!intervals_->setUp()) {
@@ -252,6 +251,9 @@ bool SqliteReadingsStore::setUp(StoreJournal journal)
             made = false;
         }
     }
+    made = made && openChains() && exec(QStringLiteral("INSERT OR REPLACE INTO store_info VALUES('running', 1)"));
+    if (made)
+        openIntervalStart_ = intervals_->newestStart();
     if (made && db_.commit())
         return true;
     if (made)
@@ -284,9 +286,12 @@ bool SqliteReadingsStore::upgradeSchema()
     } added[] = {{"readings", "pulses_per_liter", "REAL"},
                  {"readings", "meter_liters", "REAL"},
                  {"readings", "seal", "BLOB"},
-                 {"alarm_events", "seal", "BLOB"}};
+                 {"alarm_events", "seal", "BLOB"},
+                 {"intervals", "seal", "BLOB"}};
     for (const auto& column : added) {
-        if (!columnsOf(QLatin1String(column.table)).contains(QLatin1String(column.column))
+        const QStringList columns = columnsOf(QLatin1String(column.table));
+        // A table made later (intervals) is made whole.
+        if (!columns.isEmpty() && !columns.contains(QLatin1String(column.column))
             && !exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
                          .arg(QLatin1String(column.table), QLatin1String(column.column), QLatin1String(column.type))))
             return false;
@@ -298,7 +303,9 @@ bool SqliteReadingsStore::upgradeSchema()
 // gets one, and one whose key is gone is told so.
 bool SqliteReadingsStore::openChains()
 {
-    chainsOpening_ = chains_.open(db_, path_);
+    // The intervals an older store's readings will make are stored unsealed:
+    // their chain begins after them.
+    chainsOpening_ = chains_.open(db_, path_, {{intervalsTable().name, intervals_->buildThroughQuarter()}});
     if (!chainsOpening_.ok) {
         lastError_ = chainsOpening_.error;
         return false;

@@ -144,6 +144,7 @@ private:
     QStringList readingColumns() { return columnsOf(QStringLiteral("readings")); }
     bool storeRows(const StoreBatch& batch);
     bool prune(const StoreBatch& batch);
+    bool closeIntervalsBefore(std::int64_t utcMs);
     bool exec(const QString& statement);
     // Open for writing; else false, with the reason in lastError_.
     bool writable();
@@ -167,6 +168,7 @@ private:
     bool newestFailed_ = false;
     std::unique_ptr<StoreIntervals> intervals_; // a writer's
     double fallbackPulsesPerLiter_ = 6900.0;
+    std::int64_t openIntervalStart_ = 0; // the newest quarter hour, sealed once a reading moves past it
     QString lastError_;
     QString notice_;
     QString setAsideAs_;

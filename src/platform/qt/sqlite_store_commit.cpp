@@ -6,6 +6,7 @@
 #include "platform/qt/sqlite_reading_statements.h"
 #include "platform/qt/sqlite_readings_store.h"
 #include "platform/qt/store_intervals.h"
+#include "history/quarter_hour.h"
 #include "records/sealed_tables.h"
 
 namespace tavelin {
@@ -94,6 +95,7 @@ bool SqliteReadingsStore::commit(const StoreBatch& batch)
     if (!writable())
         return false;
     const RecordChains::State chains = chains_.state();
+    const std::int64_t openInterval = openIntervalStart_;
     lastRemoved_ = 0;
     if (!db_.transaction())
         return fail(QString(), db_.lastError());
@@ -104,7 +106,28 @@ bool SqliteReadingsStore::commit(const StoreBatch& batch)
         lastError_ = reasonOf(db_.lastError());
     db_.rollback();
     chains_.restore(chains);
+    openIntervalStart_ = openInterval;
     lastRemoved_ = 0;
+    return false;
+}
+
+// A reading of a later quarter hour closes the one before, which is sealed
+// then. One at or before the chain's head is never sealed: it was built from
+// an older store's readings, or a clock set back has added to it.
+bool SqliteReadingsStore::closeIntervalsBefore(std::int64_t utcMs)
+{
+    const std::int64_t quarter = quarterHourFloor(utcMs);
+    if (quarter <= openIntervalStart_)
+        return true;
+    const std::int64_t closed = openIntervalStart_;
+    openIntervalStart_ = quarter;
+    if (closed == 0 || closed <= chains_.headSeq(intervalsTable().name))
+        return true;
+    if (intervals_->seal(closed, [this](const QVector<QVariant>& values) {
+            return chains_.seal(intervalsTable(), values);
+        }))
+        return true;
+    lastError_ = intervals_->error();
     return false;
 }
 
@@ -113,6 +136,8 @@ bool SqliteReadingsStore::storeRows(const StoreBatch& batch)
 {
     bool written = true;
     for (StoredReading reading : batch.readings) {
+        if (written && !closeIntervalsBefore(reading.utcMs))
+            return false;
         reading.seal = chains_.seal(readingsTable(), sealValues(reading));
         written = written && statements_->append(reading);
         if (written && !intervals_->add(reading, fallbackPulsesPerLiter_)) {
@@ -145,11 +170,15 @@ bool SqliteReadingsStore::storeRows(const StoreBatch& batch)
 bool SqliteReadingsStore::prune(const StoreBatch& batch)
 {
     if (batch.pruneIntervalsBeforeUtcMs > 0) {
-        intervals_->removeOlderThan(batch.pruneIntervalsBeforeUtcMs, kIntervalPruneRows);
+        std::int64_t lastStart = 0;
+        QByteArray lastSeal;
+        intervals_->removeOlderThan(batch.pruneIntervalsBeforeUtcMs, kIntervalPruneRows, &lastStart, &lastSeal);
         if (!intervals_->error().isEmpty()) {
             lastError_ = intervals_->error();
             return false;
         }
+        if (lastStart != 0)
+            chains_.removedUpTo(intervalsTable(), lastStart, lastSeal);
     }
     // Readings wait for the intervals' first build: their liters must be
     // counted before they go.

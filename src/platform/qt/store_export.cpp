@@ -5,6 +5,8 @@
 #include "history/period_csv.h"
 #include "platform/qt/readings_csv.h"
 #include "platform/qt/sqlite_interval_reader.h"
+#include "platform/qt/sqlite_readings_store.h"
+#include "records/event_log.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -35,10 +37,42 @@ QString unwritable(const QString& file, const QString& reason)
 
 // The rows of the request from the store at storePath; false with *error
 // (and *status) set when they cannot all be written.
+// The event log, oldest first, those of [fromMs, toMs) when asked.
+bool writeEvents(const ExportRequest& request, const QString& storePath, CsvWriter& csv, QString* error)
+{
+    const auto row = [&csv](const QStringList& fields) {
+        for (const QString& field : fields)
+            csv.text(field);
+        return csv.endRow();
+    };
+    row(eventRowHeader());
+    if (!QFileInfo::exists(storePath))
+        return csv.flush();
+    const std::unique_ptr<SqliteReadingsStore> store = SqliteReadingsStore::openReadOnly(storePath, error);
+    if (!store)
+        return false;
+    forEachEvent(*store, [&](const StoredEvent& event) {
+        if ((!request.fromMs || event.utcMs >= *request.fromMs) && (!request.toMs || event.utcMs < *request.toMs))
+            row(eventRow(event));
+    });
+    if (!store->lastError().isEmpty() && !csv.failed()) {
+        *error = store->lastError();
+        return false;
+    }
+    return csv.flush();
+}
+
 bool writeRows(const ExportRequest& request, const QString& storePath, double pulsesPerLiter, CsvWriter& csv,
                QString* error, int* status)
 {
     *status = kStoreUnreadable;
+    if (request.kind == QLatin1String("events")) {
+        const bool written = writeEvents(request, storePath, csv, error);
+        if (!written && !csv.failed())
+            *error = QCoreApplication::translate("export", "The readings store %1 cannot be read: %2.")
+                         .arg(storePath, *error);
+        return written;
+    }
     if (!QFileInfo::exists(storePath)) { // no store yet: nothing kept
         if (request.kind == QLatin1String("readings"))
             writeReadingsHeader(csv);

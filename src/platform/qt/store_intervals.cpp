@@ -1,5 +1,6 @@
 #include "platform/qt/store_intervals.h"
 
+#include "history/quarter_hour.h"
 #include "platform/qt/sqlite_reading_statements.h"
 
 #include <QSqlError>
@@ -91,6 +92,73 @@ bool StoreIntervals::buildStep(double fallbackK, bool* more)
         buildUntil_ = 0;
     *more = !done;
     return true;
+}
+
+int StoreIntervals::removeOlderThan(std::int64_t utcMs, int maxRows, std::int64_t* lastStart, QByteArray* lastSeal)
+{
+    error_.clear();
+    *lastStart = 0;
+    lastSeal->clear();
+    QSqlQuery last(db_);
+    last.prepare(QStringLiteral("SELECT start_utc_ms, seal FROM (SELECT start_utc_ms, seal FROM intervals "
+                                "WHERE start_utc_ms <= ? ORDER BY start_utc_ms LIMIT ?) "
+                                "ORDER BY start_utc_ms DESC LIMIT 1"));
+    last.addBindValue(static_cast<qint64>(utcMs - kQuarterHourMs));
+    last.addBindValue(maxRows);
+    if (!last.exec()) {
+        error_ = reasonOf(last.lastError());
+        return 0;
+    }
+    if (!last.next())
+        return 0;
+    *lastStart = last.value(0).toLongLong();
+    *lastSeal = last.value(1).toByteArray();
+    return statements_.removeOlderThan(utcMs, maxRows);
+}
+
+std::int64_t StoreIntervals::newestStart()
+{
+    QSqlQuery query(db_);
+    return query.exec(QStringLiteral("SELECT MAX(start_utc_ms) FROM intervals")) && query.next()
+               ? query.value(0).toLongLong()
+               : 0;
+}
+
+std::int64_t StoreIntervals::buildThroughQuarter()
+{
+    if (!building())
+        return 0;
+    QSqlQuery query(db_);
+    query.prepare(QStringLiteral("SELECT utc_ms FROM readings WHERE seq = ?"));
+    query.addBindValue(static_cast<qint64>(buildUntil_));
+    return query.exec() && query.next() ? quarterHourFloor(query.value(0).toLongLong()) : 0;
+}
+
+bool StoreIntervals::seal(std::int64_t start, const std::function<QByteArray(const QVector<QVariant>&)>& sealer)
+{
+    error_.clear();
+    QSqlQuery row(db_);
+    row.prepare(QStringLiteral("SELECT start_utc_ms, liters, centipulses, readings, min_flow, max_flow, sum_flow "
+                               "FROM intervals WHERE start_utc_ms = ?"));
+    row.addBindValue(static_cast<qint64>(start));
+    if (!row.exec()) {
+        error_ = reasonOf(row.lastError());
+        return false;
+    }
+    if (!row.next())
+        return true; // removed already
+    QVector<QVariant> values(7);
+    for (int i = 0; i < values.size(); ++i)
+        values[i] = row.value(i);
+    row.finish();
+    QSqlQuery update(db_);
+    update.prepare(QStringLiteral("UPDATE intervals SET seal = ? WHERE start_utc_ms = ?"));
+    update.addBindValue(sealer(values));
+    update.addBindValue(static_cast<qint64>(start));
+    if (update.exec())
+        return true;
+    error_ = reasonOf(update.lastError());
+    return false;
 }
 
 } // namespace tavelin

@@ -8,6 +8,8 @@
 
 #include "platform/qt/sqlite_interval_statements.h"
 
+#include <functional>
+
 namespace tavelin {
 
 class StoreIntervals {
@@ -27,7 +29,19 @@ public:
     // Whether readings stored before the intervals are not all counted yet:
     // until then none of them may leave the store.
     bool building() const { return buildUntil_ > builtUpTo_; }
-    int removeOlderThan(std::int64_t utcMs, int maxRows) { return statements_.removeOlderThan(utcMs, maxRows); }
+    // Removes at most maxRows intervals that end at or before utcMs, oldest
+    // first; *lastStart and *lastSeal: the last one removed (0 when none).
+    int removeOlderThan(std::int64_t utcMs, int maxRows, std::int64_t* lastStart, QByteArray* lastSeal);
+
+    // The newest interval's start; 0 without one.
+    std::int64_t newestStart();
+    // While a build is to come: the start of the quarter hour of the newest
+    // reading it counts, after which the intervals' chain begins (the built
+    // ones are stored unsealed); 0 otherwise.
+    std::int64_t buildThroughQuarter();
+    // Seals the interval starting at start, once closed: its values in the
+    // sealed form go to sealer, whose seal it then carries.
+    bool seal(std::int64_t start, const std::function<QByteArray(const QVector<QVariant>&)>& sealer);
     QString error() const { return error_.isEmpty() ? statements_.error() : error_; }
 
     // How far the build has come, as store_info says (after a transaction

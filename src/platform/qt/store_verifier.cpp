@@ -4,7 +4,9 @@
 #include "platform/qt/store_key.h"
 #include "records/sealed_tables.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -58,8 +60,8 @@ bool walkTable(QSqlDatabase& db, const QByteArray& key, const SealedTableSpec& t
         columns.append(column.first);
     QSqlQuery rows(db);
     rows.setForwardOnly(true);
-    if (!rows.exec(QStringLiteral("SELECT %1, seal FROM %2 ORDER BY seq").arg(columns.join(QStringLiteral(", ")),
-                                                                              table.name))) {
+    if (!rows.exec(QStringLiteral("SELECT %1, seal FROM %2 ORDER BY %3")
+                       .arg(columns.join(QStringLiteral(", ")), table.name, columns.value(0)))) {
         *error = QStringLiteral("the table %1 cannot be read: %2").arg(table.name, reasonOf(rows.lastError()));
         return false;
     }
@@ -75,6 +77,43 @@ bool walkTable(QSqlDatabase& db, const QByteArray& key, const SealedTableSpec& t
         return false;
     }
     *report = walk.finish();
+    return true;
+}
+
+// Each quarter hour after the first stored reading's (which retention may
+// have left partly stored) holds the readings stored for it: their number and
+// their hundredths of a pulse.
+bool checkIntervals(QSqlDatabase& db, QStringList* faults, QString* error)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    const bool ready = query.prepare(QStringLiteral(
+        "WITH r AS (SELECT utc_ms - (((utc_ms % 900000) + 900000) % 900000) AS q, COUNT(*) AS n, "
+        "SUM(CAST(ROUND(frequency * 100) AS INTEGER)) AS c FROM readings GROUP BY q), "
+        "first AS (SELECT IFNULL(MIN(q), 9223372036854775807) AS q FROM r) "
+        "SELECT r.q, i.readings, i.centipulses, r.n, r.c FROM r LEFT JOIN intervals i ON i.start_utc_ms = r.q "
+        "WHERE r.q > (SELECT q FROM first) AND (i.start_utc_ms IS NULL OR i.readings != r.n OR i.centipulses != r.c) "
+        "UNION ALL SELECT i.start_utc_ms, i.readings, i.centipulses, 0, 0 FROM intervals i "
+        "WHERE i.start_utc_ms > (SELECT q FROM first) AND NOT EXISTS (SELECT 1 FROM r WHERE r.q = i.start_utc_ms) "
+        "ORDER BY 1"));
+    if (!ready || !query.exec()) {
+        *error = QStringLiteral("the intervals cannot be checked: %1").arg(reasonOf(query.lastError()));
+        return false;
+    }
+    const auto pulses = [](const QVariant& centipulses) {
+        return QLocale::c().toString(centipulses.toLongLong() / 100.0, 'f', 2);
+    };
+    while (query.next()) {
+        const QString start = QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC)
+                                  .toString(Qt::ISODate);
+        faults->append(QStringLiteral("intervals: the quarter hour from %1 holds %2 readings and %3 pulses, the "
+                                      "readings stored for it %4 and %5")
+                           .arg(start)
+                           .arg(query.value(1).toLongLong())
+                           .arg(pulses(query.value(2)))
+                           .arg(query.value(3).toLongLong())
+                           .arg(pulses(query.value(4))));
+    }
     return true;
 }
 
@@ -94,8 +133,13 @@ StoreVerification walkStore(QSqlDatabase& db, const QByteArray& key)
         }
         verification.tables.push_back(report);
     }
+    if (!checkIntervals(db, &verification.intervalFaults, &verification.error)) {
+        db.rollback();
+        return verification;
+    }
     db.rollback();
-    verification.status = StoreVerification::Holds;
+    verification.status = verification.intervalFaults.isEmpty() ? StoreVerification::Holds
+                                                                 : StoreVerification::Broken;
     for (const ChainReport& report : verification.tables) {
         if (!report.faults.empty() || report.notExplained > 0)
             verification.status = StoreVerification::Broken;
@@ -143,7 +187,7 @@ QStringList verificationLines(const StoreVerification& verification)
         if (report.notExplained > 0)
             lines.append(QStringLiteral("%1: %2 more rows fail their check").arg(report.table).arg(report.notExplained));
     }
-    return lines;
+    return lines + verification.intervalFaults;
 }
 
 } // namespace tavelin
