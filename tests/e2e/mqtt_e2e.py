@@ -35,10 +35,21 @@ HA_PAIRS = {("frequency", "measurement", "Hz"), ("volume_flow_rate", "measuremen
             ("water", "total", "L"), ("water", "total_increasing", "L")}
 
 
+def free_ports(count):
+    """Ports free on loopback, all different: each socket stays bound until
+    every port is chosen, as the kernel hands a port just let go out again."""
+    sockets = [socket.socket() for _ in range(count)]
+    try:
+        for s in sockets:
+            s.bind(("127.0.0.1", 0))
+        return [s.getsockname()[1] for s in sockets]
+    finally:
+        for s in sockets:
+            s.close()
+
+
 def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    return free_ports(1)[0]
 
 
 def run(argv):
@@ -58,7 +69,7 @@ class Broker:
     def __init__(self, work):
         self.folder = os.path.join(work, "broker")
         os.makedirs(os.path.join(self.folder, "data"), exist_ok=True)
-        self.plain, self.tls, self.self_signed = free_port(), free_port(), free_port()
+        self.plain, self.tls, self.self_signed = free_ports(3)
         self.ca_key, self.ca = make_ca(self.folder, "test-ca")
         self_signed_key, self_signed_crt = make_ca(self.folder, "self-signed")
         _, self.other_ca = make_ca(self.folder, "other-ca")

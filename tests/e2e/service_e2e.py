@@ -399,14 +399,15 @@ def case_slow_lookup(paths):
     and a disk whose every sync takes 400 ms; halfway, a reload while a
     lookup runs: the read commands keep their second and every reading is
     stored."""
-    from mqtt_e2e import free_port
+    from mqtt_e2e import free_ports
     settings = "[mqtt]\nurl=mqtt://localhost:%d\n"
-    service = Service(paths, ["--constant", "250"], settings % free_port(),
+    first, second = free_ports(2)  # the reload changes the broker's port
+    service = Service(paths, ["--constant", "250"], settings % first,
                       env={"LD_PRELOAD": paths.slow_calls, "TAVELIN_SLOW_LOOKUP_MS": "3000",
                            "TAVELIN_SLOW_FSYNC_MS": "400"})
     time.sleep(10)
     with open(service.config, "w") as out:
-        out.write(settings % free_port())
+        out.write(settings % second)
     service.process.send_signal(signal.SIGHUP)
     time.sleep(10.5)
     check(service.stop() == 0, "tavelind did not end with status 0")
