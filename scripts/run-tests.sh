@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs the test suite of an already configured and built tree, in three stages:
+# Runs the test suite of an already configured and built tree, in three stages
+# (the builds of stages 2 and 3 are made, at the lowest priority, while stage 1
+# runs):
 #   1. CTest in the build folder: every test, end-to-end included (those
 #      labelled e2e-asan only when stage 2 is skipped);
 #   2. the unit, integration and gui tests again, and the e2e-asan end-to-end
@@ -18,7 +20,6 @@ fuzz_dir=${TAVELIN_FUZZ_DIR:-$root/build-fuzz}
 fuzz_seconds=${TAVELIN_FUZZ_SECONDS:-30}
 jobs=$(nproc)
 logs=$(mktemp -d)
-trap 'rm -rf "$logs"' EXIT
 
 passed=0
 failed=0
@@ -53,18 +54,53 @@ stage_failure() {
 main_filter=()
 [[ ${TAVELIN_SKIP_SANITIZE:-0} == 1 ]] || main_filter=(-LE e2e-asan) # they run in the sanitizer stage
 
+fuzzer_runtime=$(ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null | head -n1)
+fuzz_targets=$(cd "$root/tests/fuzz" && ls *_fuzz.cpp | sed 's/\.cpp$//')
+fuzz_wanted=0
+[[ ${TAVELIN_SKIP_FUZZ:-0} == 1 ]] || ! command -v clang++ >/dev/null || [[ -z $fuzzer_runtime ]] || fuzz_wanted=1
+
+build_sanitized() {
+  cmake -S "$root" -B "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELIN_SANITIZE=ON >/dev/null &&
+    cmake --build "$asan_dir" -j "$jobs" >"$logs/asan-build.log" 2>&1
+}
+
+build_fuzzers() {
+  CC=clang CXX=clang++ cmake -S "$root" -B "$fuzz_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELIN_FUZZ=ON \
+    >/dev/null && cmake --build "$fuzz_dir" -j "$jobs" --target $fuzz_targets >"$logs/fuzz-build.log" 2>&1
+}
+
+# The sanitizer and fuzz builds are made while the first stage runs, at the
+# lowest priority: its end-to-end tests mostly wait on seconds passing, and
+# the tests' own processes still get a processor first whenever they want one.
+# Each build's exit status lands in a file the later stages read.
+(
+  renice -n 19 -p "$BASHPID" >/dev/null # before any build starts: its compilers inherit it
+  if [[ ${TAVELIN_SKIP_SANITIZE:-0} != 1 ]]; then
+    build_sanitized
+    echo $? >"$logs/asan-build.status"
+  fi
+  if ((fuzz_wanted)); then
+    build_fuzzers
+    echo $? >"$logs/fuzz-build.status"
+  fi
+) </dev/null >/dev/null 2>&1 &
+background_builds=$!
+trap 'rm -rf "$logs"' EXIT # the builds share the script's process group: an interrupt ends them too
+
 echo "== Tests in $build_dir"
 (cd "$build_dir" && ctest --output-on-failure -j "$jobs" --timeout 600 "${main_filter[@]}") 2>&1 |
   tee "$logs/main.log"
 tally_ctest "all tests" "$logs/main.log" "${PIPESTATUS[0]}"
+
+kill -0 "$background_builds" 2>/dev/null && echo "== Waiting for the sanitizer and fuzz builds"
+wait "$background_builds"
 
 if [[ ${TAVELIN_SKIP_SANITIZE:-0} != 1 ]]; then
   echo "== Unit, integration, gui and e2e-asan tests with AddressSanitizer and UndefinedBehaviorSanitizer in $asan_dir"
   export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   export LSAN_OPTIONS=suppressions=$root/tests/lsan_suppressions.txt:print_suppressions=0
-  if cmake -S "$root" -B "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELIN_SANITIZE=ON >/dev/null &&
-     cmake --build "$asan_dir" -j "$jobs" >"$logs/asan-build.log" 2>&1; then
+  if [[ $(cat "$logs/asan-build.status") == 0 ]]; then
     (cd "$asan_dir" && ctest --output-on-failure -j "$jobs" --timeout 600 -L 'unit|integration|gui|e2e-asan') 2>&1 |
       tee "$logs/asan.log"
     tally_ctest "sanitizers" "$logs/asan.log" "${PIPESTATUS[0]}"
@@ -77,7 +113,6 @@ if [[ ${TAVELIN_SKIP_SANITIZE:-0} != 1 ]]; then
   fi
 fi
 
-fuzzer_runtime=$(ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null | head -n1)
 if [[ ${TAVELIN_SKIP_FUZZ:-0} == 1 ]]; then
   :
 elif ! command -v clang++ >/dev/null || [[ -z $fuzzer_runtime ]]; then
@@ -85,10 +120,8 @@ elif ! command -v clang++ >/dev/null || [[ -z $fuzzer_runtime ]]; then
 else
   echo "== Fuzz targets, ${fuzz_seconds} s each, in $fuzz_dir"
   unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
-  targets=$(cd "$root/tests/fuzz" && ls *_fuzz.cpp | sed 's/\.cpp$//')
-  if CC=clang CXX=clang++ cmake -S "$root" -B "$fuzz_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELIN_FUZZ=ON \
-       >/dev/null && cmake --build "$fuzz_dir" -j "$jobs" --target $targets >"$logs/fuzz-build.log" 2>&1; then
-    for target in $targets; do
+  if [[ $(cat "$logs/fuzz-build.status") == 0 ]]; then
+    for target in $fuzz_targets; do
       name=${target%_fuzz}
       corpus=$fuzz_dir/corpus/$name # a scratch copy: new inputs stay out of the repository
       crashes=$fuzz_dir/crashes/$name
