@@ -80,7 +80,8 @@ void fillTenYears(const QString& path)
     BenchStore store(path);
     SqliteIntervalStatements(store.db()).create();
     QSqlQuery insert(store.db());
-    insert.prepare(QStringLiteral("INSERT INTO intervals VALUES (?, ?, ?, 900, ?, ?, ?)"));
+    insert.prepare(QStringLiteral("INSERT INTO intervals(start_utc_ms, liters, centipulses, readings, min_flow, max_flow, sum_flow) "
+                                  "VALUES (?, ?, ?, 900, ?, ?, ?)"));
     const std::int64_t end = quarterHourFloor(QDateTime::currentMSecsSinceEpoch());
     store.db().transaction();
     for (int i = 350400; i > 0; --i) {
