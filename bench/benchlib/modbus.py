@@ -10,7 +10,6 @@ import os
 import selectors
 import socket
 import struct
-import subprocess
 import threading
 import time
 
@@ -129,31 +128,20 @@ def service_latency(binary, sim_binary, work_dir, seconds, held_clients=100):
     connected, then ten clients polling the map ten times a second."""
     port = _free_port()
     config = os.path.join(work_dir, "service-modbus.conf")
-    with open(config, "w") as out:
-        out.write("[modbus]\nlisten=127.0.0.1:%d\nmax_clients=%d\n" % (port, held_clients + 10))
-    sim = programs.Simulator(sim_binary)
-    try:
-        process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, "service-modbus")))
-        try:
-            _connect(port).close()
-            time.sleep(3.0)
-            alone = procinfo.memory_kib(process.pid)["Rss"]
-            held = _hold_clients(port, held_clients)
-            time.sleep(1.0)
-            with_clients = procinfo.memory_kib(process.pid)["Rss"]
-            for s in held:
-                s.close()
-            poller = Poller(port)
-            time.sleep(seconds)
-            figures = poller.end()
-        finally:
-            status = programs.stop_process(process)
-    finally:
-        sim.stop()
-    if status != 0:
-        raise RuntimeError("tavelind ended with status %s" % status)
+    settings = "[modbus]\nlisten=127.0.0.1:%d\nmax_clients=%d\n" % (port, held_clients + 10)
+    with programs.running_service(binary, sim_binary, config, settings,
+                                  os.path.join(work_dir, "service-modbus")) as process:
+        _connect(port).close()
+        time.sleep(3.0)
+        alone = procinfo.memory_kib(process.pid)["Rss"]
+        held = _hold_clients(port, held_clients)
+        time.sleep(1.0)
+        with_clients = procinfo.memory_kib(process.pid)["Rss"]
+        for s in held:
+            s.close()
+        poller = Poller(port)
+        time.sleep(seconds)
+        figures = poller.end()
     figures.update(rss_alone_kib=alone, rss_with_clients_kib=with_clients, held_clients=held_clients,
                    kib_per_client=(with_clients - alone) / held_clients)
     return figures

@@ -1,6 +1,7 @@
 """Starting and stopping the programs under measurement: the module
 simulator, the instrument program and the reference program."""
 
+import contextlib
 import os
 import signal
 import subprocess
@@ -37,6 +38,28 @@ def stop_process(process, timeout=10):
             process.kill()
             process.wait()
     return process.returncode
+
+
+@contextlib.contextmanager
+def running_service(binary, sim_binary, config, settings, state_dir, command_log=None, env=None):
+    """tavelind with the settings text written to config and its state in
+    state_dir, on a simulator of its own; yields its process, then stops both
+    and raises when tavelind did not end with status 0."""
+    with open(config, "w") as out:
+        out.write(settings)
+    sim = Simulator(sim_binary, command_log=command_log)
+    try:
+        process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   env=dict(os.environ, STATE_DIRECTORY=state_dir, **(env or {})))
+        try:
+            yield process
+        finally:
+            status = stop_process(process)
+    finally:
+        sim.stop()
+    if status != 0:
+        raise RuntimeError("tavelind ended with status %s" % status)
 
 
 def start_until_mapped(args, timeout=30, cwd=None, env=None):

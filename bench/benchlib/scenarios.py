@@ -236,28 +236,17 @@ def service(binary, sim_binary, work_dir, seconds, memory_after):
     for stale in (command_log, log_file):
         if os.path.exists(stale):
             os.remove(stale)
-    with open(config, "w") as out:
-        out.write("[logging]\nfile=%s\nmode=overwrite\ninterval_s=1\n" % log_file)
-    sim = programs.Simulator(sim_binary, command_log=command_log)
-    try:
-        process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, "service-state")))
-        try:
-            time.sleep(1.0)  # the first read command comes a second after start-up
-            cpu_before = procinfo.cpu_seconds(process.pid)
-            started = time.monotonic()
-            time.sleep(memory_after)
-            cpu_used = procinfo.cpu_seconds(process.pid) - cpu_before
-            memory = procinfo.memory_kib(process.pid)
-            time.sleep(max(0.0, seconds + 0.5 - (time.monotonic() - started)))
-            rows = _rows(log_file)
-        finally:
-            status = programs.stop_process(process)
-    finally:
-        sim.stop()
-    if status != 0:
-        raise RuntimeError("tavelind ended with status %s" % status)
+    settings = "[logging]\nfile=%s\nmode=overwrite\ninterval_s=1\n" % log_file
+    with programs.running_service(binary, sim_binary, config, settings, os.path.join(work_dir, "service-state"),
+                                  command_log=command_log) as process:
+        time.sleep(1.0)  # the first read command comes a second after start-up
+        cpu_before = procinfo.cpu_seconds(process.pid)
+        started = time.monotonic()
+        time.sleep(memory_after)
+        cpu_used = procinfo.cpu_seconds(process.pid) - cpu_before
+        memory = procinfo.memory_kib(process.pid)
+        time.sleep(max(0.0, seconds + 0.5 - (time.monotonic() - started)))
+        rows = _rows(log_file)
     return _sampling_figures(command_log, cpu_used, memory_after, memory, rows)
 
 
@@ -275,23 +264,10 @@ def service_slow_lookup(binary, sim_binary, slow_calls, work_dir, seconds, looku
     probe.bind(("127.0.0.1", 0))
     port = probe.getsockname()[1]
     probe.close()  # nothing listens there: each attempt looks the name up, then is refused
-    with open(config, "w") as out:
-        out.write("[mqtt]\nurl=mqtt://localhost:%d\n" % port)
-    sim = programs.Simulator(sim_binary, command_log=command_log)
-    try:
-        process = subprocess.Popen([binary, "--config", config, "--port", sim.device],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=dict(os.environ, STATE_DIRECTORY=os.path.join(work_dir, name + "-state"),
-                                            LD_PRELOAD=slow_calls, TAVELIN_SLOW_LOOKUP_MS=str(lookup_ms),
-                                            TAVELIN_SLOW_FSYNC_MS=str(fsync_ms)))
-        try:
-            time.sleep(seconds + 1.5)
-        finally:
-            status = programs.stop_process(process)
-    finally:
-        sim.stop()
-    if status != 0:
-        raise RuntimeError("tavelind ended with status %s" % status)
+    slow = {"LD_PRELOAD": slow_calls, "TAVELIN_SLOW_LOOKUP_MS": str(lookup_ms), "TAVELIN_SLOW_FSYNC_MS": str(fsync_ms)}
+    with programs.running_service(binary, sim_binary, config, "[mqtt]\nurl=mqtt://localhost:%d\n" % port,
+                                  os.path.join(work_dir, name + "-state"), command_log=command_log, env=slow):
+        time.sleep(seconds + 1.5)
     with open(command_log) as log:
         arrivals = [int(line) / 1e6 for line in log if line.strip()]
     gaps = [b - a for a, b in zip(arrivals, arrivals[1:])]
