@@ -15,6 +15,16 @@ using namespace tavelin;
 
 namespace {
 
+// Writes contents to path with the given mode, as an operator would.
+void writeFile(const QString& path, const char* contents, mode_t mode)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+    file.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
 struct PasswordCase {
     const char* name;
     const char* contents; // nullptr: no file
@@ -31,13 +41,8 @@ TEST_P(PasswordFile, ReadsThePrivateFileAndRefusesOthers)
     const PasswordCase& c = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("mqtt-password"));
-    if (c.contents) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(c.contents);
-        file.close();
-        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
-    }
+    if (c.contents)
+        writeFile(path, c.contents, c.mode);
     QByteArray password("untouched");
     QString problem;
     EXPECT_EQ(readPasswordFile(path, &password, &problem), c.usable);
@@ -85,19 +90,12 @@ TEST_P(BrokerPassword, ThePasswordFileElseTheCredentialEmptyMeaningNone)
 {
     const CredentialCase& c = GetParam();
     QTemporaryDir dir;
-    const auto write = [](const QString& path, const char* contents, mode_t mode) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-        file.close();
-        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-    };
     const QString file = c.file ? dir.filePath(QStringLiteral("password")) : QString();
     if (c.file)
-        write(file, c.file, 0600);
+        writeFile(file, c.file, 0600);
     const QString credential = dir.filePath(QLatin1String(kPasswordCredential));
     if (c.credential)
-        write(credential, c.credential, c.credentialMode);
+        writeFile(credential, c.credential, c.credentialMode);
     if (c.directory)
         qputenv("CREDENTIALS_DIRECTORY", QFile::encodeName(dir.path()));
     else
